@@ -1,0 +1,39 @@
+#pragma once
+// FileListBox1: the hidden list the processors walk a folder with.
+//
+// The walk handles files in ascending name order (letter case ignored) and
+// must also take a matching file that arrives while it runs. Reading the
+// folder again after every file would make a backlog of N files cost N
+// listings of up to N names; instead the list keeps the snapshot it read and
+// the names already taken in this walk, hands out the snapshot's names in
+// order, and reads the folder again only when the snapshot is used up. A
+// fresh listing with no name that has not been taken ends the walk, so a file
+// left behind (skipped, or whose move failed) is stepped past and the walk
+// always ends.
+#include <set>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+class FileList {
+public:
+    // Sets the mask and the folder and reads the listing (a fresh walk).
+    void Start(const std::string& folder, const std::string& mask);
+    // The next name of this walk not taken yet, or "" when there is none.
+    std::string Next();
+    // Notes that the folder changed under the walk (a file was handled):
+    // kept for the walk's shape; the next listing is read when needed.
+    void Refresh() {}
+    const std::string& Folder() const { return folder_; }
+    const std::string& Mask() const { return mask_; }
+
+private:
+    void Read();
+    std::string folder_, mask_;
+    std::vector<std::string> listing_;
+    size_t position_ = 0;
+    std::set<std::string> taken_;
+};
+
+} // namespace velmora

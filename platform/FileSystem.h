@@ -1,0 +1,47 @@
+#pragma once
+// File-system services. Every path given here is in the program's form and is
+// passed through ToNative.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velmora::platform {
+
+struct LocalDateTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    bool operator==(const LocalDateTime&) const = default;
+};
+
+bool FileExists(const std::string& path);     // a plain file
+bool FolderExists(const std::string& path);
+// Creates one level; false when it could not be created (parents are not made).
+bool CreateFolder(const std::string& path);
+
+// "*" stands for any run of characters, letter case is ignored, the mask
+// covers the whole name.
+bool MatchesMask(const std::string& name, const std::string& mask);
+// Names (no folder) of the plain, non-hidden files of `folder` that match
+// `mask`, ascending, ignoring letter case. Throws Error when the folder cannot
+// be listed.
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& mask);
+
+// Move with replace-existing; false (and the file where it was) on failure.
+bool MoveFileReplace(const std::string& from, const std::string& to);
+bool DeleteFile(const std::string& path);
+// Rename that never replaces an existing file.
+bool RenameFile(const std::string& from, const std::string& to);
+// Copy; with failIfExists an existing destination is left alone (false).
+bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
+
+// Last-write time in local time, at the two-second resolution of DOS dates.
+std::optional<LocalDateTime> LastWriteTime(const std::string& path);
+
+// First line of a file as raw bytes (up to the first CR or LF, or the end);
+// nullopt when the file cannot be opened or read.
+std::optional<std::string> ReadFirstLine(const std::string& path);
+// The same, but the file is shared with readers only: the read fails while
+// another program holds it open for writing (holds a write lock on it).
+std::optional<std::string> ReadFirstLineSharedRead(const std::string& path);
+
+} // namespace velmora::platform

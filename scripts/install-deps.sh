@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package the monitor, its tests, its tools and its
+# demo need. Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config git
+  libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
+  qt6-base-dev libgl-dev
+  libpugixml-dev libcurl4-openssl-dev libssl-dev
+  libgtest-dev
+  xvfb xauth xdotool x11-utils
+  libxml2-utils openssl python3
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  [ -n "$p" ] || continue
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,78 @@
+#pragma once
+// A user interface for tests: records every message, question, label and
+// timer change, answers questions from a script, and lets a test run code
+// "from the message queue" at the next pump (a tick or a button press that
+// arrives while a cycle runs).
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+#include "platform/UserInterface.h"
+
+namespace velmora::test {
+
+struct ShownMessage {
+    std::string title;
+    std::string text;
+    Icon icon;
+};
+
+class ScriptedUi : public UserInterface {
+public:
+    void MessageBox(const std::string& title, const std::string& text, Icon icon) override {
+        messages.push_back({title, text, icon});
+        RunQueued();
+    }
+    bool AskYesNo(const std::string& text) override {
+        questions.push_back(text);
+        RunQueued();
+        if (answers.empty()) return false;
+        bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void ProcessMessages() override {
+        ++pumps;
+        RunQueued();
+    }
+    void Sleep(std::chrono::milliseconds duration) override { slept += duration; }
+    void SetTimerEnabled(bool on) override { timer = on; timerChanges.push_back(on); }
+    bool TimerEnabled() const override { return timer; }
+    void ShowFileName(const std::string& name) override { fileName = name; fileNames.push_back(name); }
+    void ShowCounters(const Contadores& c) override { counters = c; ++counterRedraws; }
+    void ShowVersion(const std::string& text) override { version = text; }
+    void MostraMensagem(const std::string& text, bool confirm, bool autoClose) override {
+        notices.push_back(text);
+        (void)confirm;
+        (void)autoClose;
+    }
+    void CloseAndQuit() override { ++closed; }
+
+    // Runs `action` at the next pump (as if its message were waiting).
+    void Queue(std::function<void()> action) { queued.push_back(std::move(action)); }
+
+    std::vector<ShownMessage> messages;
+    std::vector<std::string> questions;
+    std::deque<bool> answers;
+    std::vector<std::string> notices;
+    std::vector<std::string> fileNames;
+    std::vector<bool> timerChanges;
+    std::string fileName;
+    std::string version;
+    Contadores counters;
+    int counterRedraws = 0;
+    int pumps = 0;
+    int closed = 0;
+    bool timer = false;
+    std::chrono::milliseconds slept{0};
+
+private:
+    void RunQueued() {
+        std::deque<std::function<void()>> now;
+        now.swap(queued);
+        for (auto& action : now) action();
+    }
+    std::deque<std::function<void()>> queued;
+};
+
+} // namespace velmora::test
