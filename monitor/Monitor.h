@@ -90,7 +90,8 @@ public:
     bool Pergunta(const std::string& text);
     // The message (if any) first, then the program ends: throws ProgramEnd.
     [[noreturn]] void EncerraPrograma();
-    [[noreturn]] void EncerraPrograma(const std::string& title, const std::string& text);
+    [[noreturn]] void EncerraPrograma(const std::string& title, const std::string& text,
+                                      Icon icon = Icon::Error);
     bool Encerrando() const { return ending_; }
 
 private:
