@@ -16,8 +16,28 @@ void PreparaAtualizacao(Monitor& m, const std::string& databaseName, const std::
 // over to the updater (the process exits at once).
 void VerificaAtualizacao(Monitor& m, db::Connection& connection, int modo);
 
+// One GET of `url` into `destino` (created or replaced first; failing to
+// create it throws). True only for a 2xx answer received in full:
+// redirections are not followed and count as failures, like error statuses,
+// refused connections and stalled transfers.
 bool BaixaArquivo(const std::string& url, const std::string& destino);
+
+// How long a download may take to connect and may stall before it counts as
+// failed. Start-up waits on the download, so a server that accepts the
+// connection and then says nothing must not hold the program for ever; a
+// slow but moving transfer is never cut off.
+struct DownloadLimits {
+    long connectSeconds = 15;
+    long stalledSeconds = 30;   // less than 1 byte/s for this long
+};
+// Tests shorten the limits; the program keeps the defaults.
+void SetDownloadLimits(const DownloadLimits& limits);
+
+// The maker's web server, without a trailing "/". VELMORA_UPDATE_URL replaces
+// the built-in address (a mirror, or a test server).
 std::string EnderecoSite();
+// The file's last-write date-time as text: short date, a blank, long time
+// (the time left out at exactly midnight); empty when the file is missing.
 std::string DataArquivo(const std::string& path);
 
 } // namespace velmora
