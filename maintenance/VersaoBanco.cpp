@@ -1,0 +1,71 @@
+#include "maintenance/VersaoBanco.h"
+
+#include "monitor/Monitor.h"
+
+namespace velmora {
+
+namespace {
+
+constexpr const char* kVersaoInicial = "Versao Inicial";
+
+std::string Aspas(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c;
+        if (c == '\'') quoted += '\'';
+    }
+    return quoted + "'";
+}
+
+// Commits through the transaction itself, so the work is kept and the one
+// transaction of the program stays open for whatever runs next.
+void ConfirmaMantendo(db::Connection& connection) {
+    db::Transaction* transaction = connection.DefaultTransaction();
+    if (!transaction) throw Error("The connection " + connection.Name() + " has no default transaction");
+    transaction->CommitRetaining();
+}
+
+void Executa(db::Query& query, const std::string& sql) {
+    query.Close();
+    query.SetSQL(sql);
+    query.ExecSQL();
+}
+
+} // namespace
+
+void VerificaVersaoBanco(Monitor& m, db::Connection& connection) {
+    db::Query query(connection, "qryVerificaVersao");
+
+    // Only VERSAO_ERP is looked for: both columns were always added together.
+    query.SetSQL(std::string(" sELECT r.* FROM RDB$RELATION_fields r") + " where " + "r.RDB$relation_name =" +
+                 Aspas("TAB_PARAMETRO") + " and  r.RDB$field_name = " + Aspas("VERSAO_ERP"));
+    query.Open();
+
+    if (!query.IsEmpty()) {
+        query.SetSQL(std::string(" sELECT coalesce(VERSAO_ERP,") + Aspas(kVersaoInicial) +
+                     ") as coalesce from  TAB_PARAMETRO");
+        query.Open();
+        m.VersaoERP = query.FieldByName("coalesce").AsString();
+
+        query.Close();
+        query.SetSQL(" select script_rodado from tab_parametro");
+        query.Open();
+        m.ScriptRodado = query.FieldByName("script_rodado").AsString();
+        return;
+    }
+
+    Executa(query, "alter table tab_parametro add script_rodado integer");
+    Executa(query, "alter table tab_parametro add VERSAO_ERP varchar(30)");
+    ConfirmaMantendo(connection);   // both columns together
+
+    // The last script in the update log is the one the database is at.
+    Executa(query, " update tab_parametro a set a.script_rodado = (select max(a.no_log_atualizacao) from "
+                   "mov_log_atualizacao a)");
+    ConfirmaMantendo(connection);
+
+    m.VersaoERP = kVersaoInicial;
+    Executa(query, " update tab_parametro a set a.VERSAO_ERP = " + Aspas(m.VersaoERP));
+    ConfirmaMantendo(connection);
+}
+
+} // namespace velmora
