@@ -21,4 +21,14 @@ std::string Utf8Mid(std::string_view text, size_t first, size_t count);
 std::string Trim(std::string_view text);          // blanks and control characters
 std::string UpperAscii(std::string_view text);    // a..z only
 
+// Letter case ignored the way Windows file names ignore it: ASCII and the
+// Latin-1 letters (the accented letters of Portuguese) fold together; bytes
+// that are not valid UTF-8 compare as themselves.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+// <0, 0, >0; ties broken by nothing (equal ignoring case gives 0).
+int CompareIgnoreCase(std::string_view a, std::string_view b);
+// The code points of `text` with letter case folded as above; a byte that is
+// not part of valid UTF-8 becomes 0xDC00 + byte, so it never equals a letter.
+std::u32string FoldCase(std::string_view text);
+
 } // namespace velmora::platform
