@@ -156,11 +156,10 @@ void VerificaAtualizacao(Monitor& m, db::Connection& connection, int modo) {
 
     const std::string copia = estado.pastaAtualizacao + "\\" + estado.programa;
     if (!platform::FileExists(copia)) {
-        m.Mensagem(kAvisoDoSistema,
-                   "Falha na atualização do aplicativo. Não foi encontrado o arquivo " + estado.programa +
-                       " na pasta " + estado.pastaAtualizacao + kFinalizado,
-                   Icon::Warning);
-        m.EncerraPrograma();
+        m.EncerraPrograma(kAvisoDoSistema,
+                          "Falha na atualização do aplicativo. Não foi encontrado o arquivo " + estado.programa +
+                              " na pasta " + estado.pastaAtualizacao + kFinalizado,
+                          Icon::Warning);
     }
 
     // Any difference counts, an older copy too: the update folder holds the
@@ -169,11 +168,10 @@ void VerificaAtualizacao(Monitor& m, db::Connection& connection, int modo) {
     if (platform::LastWriteTime(programa) == platform::LastWriteTime(copia)) return;
 
     if (!platform::FileExists(atualizador)) {
-        m.Mensagem(kAvisoDoSistema,
-                   std::string("Falha na atualização do aplicativo. Não foi encontrado o arquivo ") + kAtualizador +
-                       " na pasta " + estado.pastaAtualizacao + kFinalizado,
-                   Icon::Warning);
-        m.EncerraPrograma();
+        m.EncerraPrograma(kAvisoDoSistema,
+                          std::string("Falha na atualização do aplicativo. Não foi encontrado o arquivo ") +
+                              kAtualizador + " na pasta " + estado.pastaAtualizacao + kFinalizado,
+                          Icon::Warning);
     }
 
     m.ui.MostraMensagem("AVISO: Existe uma nova versão do aplicativo " + NomeSemExtensao(estado.programa) +
