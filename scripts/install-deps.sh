@@ -11,6 +11,7 @@ packages=(
   libgtest-dev
   xvfb xauth xdotool x11-utils
   libxml2-utils openssl python3
+  xdg-user-dirs
   clang libclang-rt-14-dev
 )
 
