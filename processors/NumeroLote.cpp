@@ -23,6 +23,13 @@ std::string NomeRecibo(const std::string& lote) {
 
 } // namespace
 
+std::string InstrucaoRecibo(const std::string& cStat, const std::string& nRec, const std::string& dhRecbto,
+                            const std::string& tMed, int32_t id) {
+    return " update mov_mdfe set cd_st_recebto_mdfe = " + NumeroComoLido(cStat) + "," + " no_recibo_mdfe = " +
+           NumeroOuNull(nRec) + "," + " dh_recebto_mdfe = " + "'" + DobraAspas(dhRecbto) + "'" + "," +
+           " qt_media_resposta_mdfe = " + NumeroOuNull(tMed) + " where id_mdf = " + std::to_string(id);
+}
+
 void GravaNumeroLote(Monitor& m, int32_t id, int32_t lote) {
     ExecutaAtualizacao(m, " update mov_mdfe set NO_LOTE_MDFE = " + std::to_string(lote) + " where id_mdf = " +
                               std::to_string(id));
@@ -45,10 +52,7 @@ void ProcessaRecibo(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListB
     std::string dhRecbto = Texto(infRec, "dhRecbto");
     std::string tMed = Texto(infRec, "tMed");
 
-    ExecutaAtualizacao(m, " update mov_mdfe set cd_st_recebto_mdfe = " + NumeroComoLido(cStat) + "," +
-                              " no_recibo_mdfe = " + NumeroOuNull(nRec) + "," + " dh_recebto_mdfe = " + "'" +
-                              DobraAspas(ConverteDataHora(dhRecbto)) + "'" + "," + " qt_media_resposta_mdfe = " +
-                              NumeroOuNull(tMed) + " where id_mdf = " + std::to_string(m.it_iID_MDF));
+    ExecutaAtualizacao(m, InstrucaoRecibo(cStat, nRec, ConverteDataHora(dhRecbto), tMed, m.it_iID_MDF));
 
     if (cStat == "103") {
         MoveArquivo(m, pasta, nome, 12);

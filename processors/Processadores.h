@@ -66,6 +66,9 @@ void ImprimeMDFe(Monitor& m, int32_t id);
 
 // The lot number written on the record.
 void GravaNumeroLote(Monitor& m, int32_t id, int32_t lote);
+// The receipt's statement (status as read, receipt number, time, mean time).
+std::string InstrucaoRecibo(const std::string& cStat, const std::string& nRec, const std::string& dhRecbto,
+                            const std::string& tMed, int32_t id);
 // Reads and applies the lot's receipt (named after the lot number).
 void ProcessaRecibo(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& lote);
 
