@@ -1,6 +1,7 @@
 #pragma once
 // The one database session of the monitor: a connection, its one transaction
 // and the query objects bound to them, over the Firebird OO API.
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -125,6 +126,11 @@ public:
     void Next() { if (current_ < rows_.size()) ++current_; }
     size_t RecordCount() const { return rows_.size(); }
     Field FieldByName(const std::string& column) const;
+    // The columns in select order (names in upper case), for callers that
+    // read a row whole.
+    size_t FieldCount() const { return columns_.size(); }
+    const std::string& FieldName(size_t index) const { return columns_.at(index); }
+    Field FieldByIndex(size_t index) const;
 
 private:
     Transaction& ActiveTransaction();
@@ -136,5 +142,19 @@ private:
     std::vector<std::vector<std::optional<std::string>>> rows_;
     size_t current_ = 0;
 };
+
+// Creates an empty database (SQL dialect 3, default character set WIN1252,
+// the ANSI code page the ERP's text columns hold; forced writes off, as it
+// serves tests and the demo) and leaves it closed. The
+// name follows the Connection's rules: a path opens the embedded engine,
+// "host:path" asks that server to create the file.
+void CreateDatabase(const std::string& name, const std::string& user, const std::string& password);
+// Removes a database that nobody else has open.
+void DropDatabase(const std::string& name, const std::string& user, const std::string& password);
+
+// Splits an SQL script into its statements: a statement ends with the line
+// whose last non-blank character is ";" (which is dropped); blank lines and
+// lines starting with "--" are skipped. No PSQL bodies, no "set term".
+std::vector<std::string> SplitSqlScript(const std::string& script);
 
 } // namespace velmora::db
