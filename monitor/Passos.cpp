@@ -17,7 +17,7 @@ namespace velmora {
 // ---------------------------------------------------------------- the walk
 
 void PercorrePasta(Monitor& m, FileList& lista, const std::string& pasta, const std::string& mascara,
-                   const std::function<void(const std::string& nome)>& trataArquivo,
+                   const std::function<bool(const std::string& nome)>& trataArquivo,
                    const std::function<void()>& antesDoTurno) {
     lista.Start(pasta, mascara);
     for (std::string nome = lista.Next(); !nome.empty(); nome = lista.Next()) {
@@ -26,8 +26,7 @@ void PercorrePasta(Monitor& m, FileList& lista, const std::string& pasta, const 
         // Gone between the listing and its turn (taken by hand, or by another
         // workstation's monitor): nothing to do with it.
         if (!platform::FileExists(pasta + nome)) continue;
-        trataArquivo(nome);
-        m.MostraArquivo("");
+        if (trataArquivo(nome)) m.MostraArquivo("");
     }
 }
 

@@ -18,12 +18,13 @@ inline constexpr const char* kNamespaceMDFe = "http://www.portalfiscal.inf.br/md
 
 // Walks `pasta` with `mascara`: for each file (ascending name order, letter
 // case ignored, files arriving meanwhile included), pumps the window's
-// messages, hands the name to `trataArquivo`, then empties the file-name
-// label. `antesDoTurno`, when given, runs before every turn. A file that is
+// messages and hands the name to `trataArquivo`, which answers whether it
+// took the file up (false: skipped, nothing was done to it); the file-name
+// label is emptied after a file that was taken up. `antesDoTurno`, when given, runs before every turn. A file that is
 // gone by its turn is stepped past; so is every file the processor leaves in
 // the folder, and the walk always ends.
 void PercorrePasta(Monitor& m, FileList& lista, const std::string& pasta, const std::string& mascara,
-                   const std::function<void(const std::string& nome)>& trataArquivo,
+                   const std::function<bool(const std::string& nome)>& trataArquivo,
                    const std::function<void()>& antesDoTurno = {});
 
 bool ArquivoEhMDFe(const std::string& caminho);

@@ -29,12 +29,13 @@ constexpr ErroArquivo kErroEvento{"*-eve.err*", true, &Contadores::iConsultasMDF
 void ProcessaErro(Monitor& m, FileList& lista, const std::string& pasta, const ErroArquivo& tipo) {
     m.Pump();
     PercorrePasta(m, lista, pasta, tipo.mascara, [&](const std::string& nome) {
-        if (tipo.testaMDFe && !ArquivoEhMDFe(pasta + nome)) return;
+        if (tipo.testaMDFe && !ArquivoEhMDFe(pasta + nome)) return false;
         ++(m.contadores.*tipo.contador);
         m.MostraArquivo(nome);
         std::string destino = MoveArquivo(m, pasta, nome, 5);
         PerguntaVerErro(m, destino);
         lista.Refresh();
+        return true;
     });
 }
 

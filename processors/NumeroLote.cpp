@@ -74,7 +74,7 @@ void ProcessaNumeroLote(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileL
         m.it_sNomeArquivo = platform::Utf8Right(caminho, 60);
         std::string numero = platform::Utf8Mid(m.it_sNomeArquivo, 30, 9);
         std::string codigo = platform::Utf8Mid(m.it_sNomeArquivo, 40, 8);
-        if (!ArquivoEhMDFe(caminho)) return;
+        if (!ArquivoEhMDFe(caminho)) return false;
 
         CarregaXml(vXMLDoc, caminho);
         m.MostraArquivo(nome);
@@ -103,6 +103,7 @@ void ProcessaNumeroLote(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileL
             FileListBox1.Refresh();
             ++m.contadores.iLotesErro;
         }
+        return true;
     });
 }
 

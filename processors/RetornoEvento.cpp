@@ -37,7 +37,7 @@ void ProcessaRetornoEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& Fi
     PercorrePasta(m, FileListBox1, pasta, "MDFe*-eve.xml*", [&](const std::string& nome) {
         std::string caminho = pasta + nome;
         m.it_sNomeArquivo = platform::Utf8Right(caminho, 56);
-        if (!ArquivoEhMDFe(caminho)) return;
+        if (!ArquivoEhMDFe(caminho)) return false;
         CarregaXml(vXMLDoc, caminho);
         m.MostraArquivo(nome);
 
@@ -54,12 +54,12 @@ void ProcessaRetornoEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& Fi
         BuscaIdMDFe(m, chave);
         if (m.it_iID_MDF == 0) {
             TratamentoErro(m, FileListBox1, pasta, nome);
-            return;
+            return true;
         }
         if (evento.nProt.empty()) {
             TratamentoErro(m, FileListBox1, pasta, nome);
             ++m.contadores.iMDFeErro;
-            return;
+            return true;
         }
 
         int32_t* contador = nullptr;
@@ -75,7 +75,7 @@ void ProcessaRetornoEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& Fi
         } else {
             // An event this monitor does not record: the file stays in the
             // return folder for whoever does, and the walk steps past it.
-            return;
+            return true;
         }
         if (evento.cStat == "135") {
             TratamentoAceite(m, FileListBox1, pasta, nome, *contador);
@@ -83,6 +83,7 @@ void ProcessaRetornoEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& Fi
             TratamentoErro(m, FileListBox1, pasta, nome);
             ++m.contadores.iMDFeErro;
         }
+        return true;
     });
 }
 

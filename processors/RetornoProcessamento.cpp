@@ -25,7 +25,7 @@ void ProcessaRetornoProcessamento(Monitor& m, pugi::xml_document& vXMLDoc, FileL
         m, FileListBox1, pasta, "*-pro-rec.xml*",
         [&](const std::string& nome) {
             std::string caminho = pasta + nome;
-            if (!ArquivoEhMDFe(caminho)) return;
+            if (!ArquivoEhMDFe(caminho)) return false;
             CarregaXml(vXMLDoc, caminho);
             m.MostraArquivo(nome);
 
@@ -33,7 +33,7 @@ void ProcessaRetornoProcessamento(Monitor& m, pugi::xml_document& vXMLDoc, FileL
             std::string cStatLote = Texto(raiz, "cStat");
             if (!LoteProcessado(cStatLote)) {
                 TratamentoErro(m, FileListBox1, pasta, nome);
-                return;
+                return true;
             }
             pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
             std::string chMDFe = Texto(infProt, "chMDFe");
@@ -44,7 +44,7 @@ void ProcessaRetornoProcessamento(Monitor& m, pugi::xml_document& vXMLDoc, FileL
             BuscaIdMDFe(m, "MDFe" + chMDFe);
             if (m.it_iID_MDF == 0) {
                 TratamentoErro(m, FileListBox1, pasta, nome);
-                return;
+                return true;
             }
             ExecutaAtualizacao(m, InstrucaoProtocolo(cStatLote, nProt, dhRecbto, cStat, m.it_iID_MDF));
             if (cStat == "100") {
@@ -54,6 +54,7 @@ void ProcessaRetornoProcessamento(Monitor& m, pugi::xml_document& vXMLDoc, FileL
                 TratamentoErro(m, FileListBox1, pasta, nome);
                 ++m.contadores.iMDFeErro;
             }
+            return true;
         },
         espera);
 }

@@ -64,7 +64,7 @@ void ProcessaRetornoSituacao(Monitor& m, pugi::xml_document& vXMLDoc, FileList& 
     PercorrePasta(m, FileListBox1, pasta, "*-sit.xml*", [&](const std::string& nome) {
         std::string caminho = pasta + nome;
         m.it_sNomeArquivo = platform::Utf8Right(caminho, 52);
-        if (!ArquivoEhMDFe(caminho)) return;
+        if (!ArquivoEhMDFe(caminho)) return false;
         CarregaXml(vXMLDoc, caminho);
         m.MostraArquivo(nome);
 
@@ -73,14 +73,14 @@ void ProcessaRetornoSituacao(Monitor& m, pugi::xml_document& vXMLDoc, FileList& 
         if (m.it_iID_MDF == 0) {
             TratamentoErro(m, FileListBox1, pasta, nome);
             ++m.contadores.iMDFeErro;
-            return;
+            return true;
         }
         pugi::xml_node raiz = ElementoRaiz(vXMLDoc);
         std::string cStatDoc = Texto(raiz, "cStat");
         if (cStatDoc != "100" && cStatDoc != "101" && cStatDoc != "132") {
             TratamentoErro(m, FileListBox1, pasta, nome);
             ++m.contadores.iMDFeErro;
-            return;
+            return true;
         }
         pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
         std::string dhRecbto = ConverteDataHora(Texto(infProt, "dhRecbto"));
@@ -90,6 +90,7 @@ void ProcessaRetornoSituacao(Monitor& m, pugi::xml_document& vXMLDoc, FileList& 
             ExecutaAtualizacao(m, InstrucaoProtocolo(cStatDoc, nProt, dhRecbto, cStat, m.it_iID_MDF));
         ProcessaEventos(m, raiz);
         TratamentoAceite(m, FileListBox1, pasta, nome, m.contadores.iMDFeAutorizada);
+        return true;
     });
 }
 

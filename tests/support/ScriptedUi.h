@@ -25,6 +25,11 @@ public:
     }
     bool AskYesNo(const std::string& text) override {
         questions.push_back(text);
+        if (!atQuestion.empty()) {
+            auto action = std::move(atQuestion.front());
+            atQuestion.pop_front();
+            action();
+        }
         RunQueued();
         if (answers.empty()) return false;
         bool answer = answers.front();
@@ -50,6 +55,8 @@ public:
 
     // Runs `action` at the next pump (as if its message were waiting).
     void Queue(std::function<void()> action) { queued.push_back(std::move(action)); }
+    // Runs `action` while the next question waits for its answer.
+    void AtQuestion(std::function<void()> action) { atQuestion.push_back(std::move(action)); }
 
     std::vector<ShownMessage> messages;
     std::vector<std::string> questions;
@@ -73,6 +80,7 @@ private:
         for (auto& action : now) action();
     }
     std::deque<std::function<void()>> queued;
+    std::deque<std::function<void()>> atQuestion;
 };
 
 } // namespace velmora::test
