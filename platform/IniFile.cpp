@@ -1,15 +1,35 @@
 #include "platform/IniFile.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
 #include <string_view>
 
 #include "platform/Paths.h"
 #include "platform/Text.h"
+#include "platform/UniqueFd.h"
 
 namespace velmora::platform {
 
 namespace {
+
+// The whole file, or nothing when it cannot be opened or read (a missing
+// file, a folder, no permission all read as "no file").
+std::optional<std::string> ReadWholeFile(const std::string& nativePath) {
+    UniqueFd fd(open(nativePath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) return std::nullopt;
+    std::string content;
+    char buffer[8192];
+    for (;;) {
+        ssize_t got = read(fd.Get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) return content;
+        content.append(buffer, static_cast<size_t>(got));
+    }
+}
 
 // The next line of `text` from `pos` (CR LF, LF or a lone CR ends it).
 std::string_view NextLine(std::string_view text, size_t& pos) {
@@ -36,14 +56,12 @@ std::string Unquote(std::string value) {
 
 std::string ReadProfileString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& defaultValue) {
-    std::ifstream in(ToNative(file), std::ios::binary);
-    if (!in) return defaultValue;
-    std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return defaultValue;
+    std::optional<std::string> raw = ReadWholeFile(ToNative(file));
+    if (!raw) return defaultValue;
 
     // The ERP writes its INI files in the ANSI code page; the whole file is
     // decoded at once so that one encoding applies to every line.
-    std::string text = AnsiToUtf8(raw);
+    std::string text = AnsiToUtf8(*raw);
     std::string_view view = text;
     if (view.starts_with("\xEF\xBB\xBF")) view.remove_prefix(3);
 
