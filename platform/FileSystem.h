@@ -18,20 +18,25 @@ bool FolderExists(const std::string& path);
 // Creates one level; false when it could not be created (parents are not made).
 bool CreateFolder(const std::string& path);
 
-// "*" stands for any run of characters, letter case is ignored, the mask
-// covers the whole name.
+// "*" stands for any run of characters and "?" for one character, letter case
+// is ignored (ASCII and the Latin-1 accented letters), the mask covers the
+// whole name.
 bool MatchesMask(const std::string& name, const std::string& mask);
 // Names (no folder) of the plain, non-hidden files of `folder` that match
-// `mask`, ascending, ignoring letter case. Throws Error when the folder cannot
-// be listed.
+// `mask`, ascending, ignoring letter case (names equal but for case in byte
+// order). Hidden are names starting with "."; a link to a plain file counts
+// as one. Throws Error when the folder cannot be listed.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& mask);
 
 // Move with replace-existing; false (and the file where it was) on failure.
+// Across file systems the file is copied, flushed, renamed into place and
+// only then removed from its folder.
 bool MoveFileReplace(const std::string& from, const std::string& to);
 bool DeleteFile(const std::string& path);
 // Rename that never replaces an existing file.
 bool RenameFile(const std::string& from, const std::string& to);
-// Copy; with failIfExists an existing destination is left alone (false).
+// Copy; with failIfExists an existing destination is left alone (false). The
+// copy keeps the source's last-write time, as a Windows copy does.
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
 
 // Last-write time in local time, at the two-second resolution of DOS dates.
@@ -41,7 +46,8 @@ std::optional<LocalDateTime> LastWriteTime(const std::string& path);
 // nullopt when the file cannot be opened or read.
 std::optional<std::string> ReadFirstLine(const std::string& path);
 // The same, but the file is shared with readers only: the read fails while
-// another program holds it open for writing (holds a write lock on it).
+// another program holds it open for writing, which here means while another
+// process holds a POSIX write lock (fcntl F_WRLCK) on it.
 std::optional<std::string> ReadFirstLineSharedRead(const std::string& path);
 
 } // namespace velmora::platform
