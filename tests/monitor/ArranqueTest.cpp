@@ -1,0 +1,115 @@
+// Start-up as the window runs it: counters, version line, configuration,
+// session, first cycle, update check, timer; and what an error in any of
+// them leaves behind.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sys/time.h>
+
+#include "monitor/Monitor.h"
+#include "platform/Locale.h"
+#include "tests/support/ErpEnvironment.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TestDatabase.h"
+#include "tools/transmissor/Documentos.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+class StartUp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::OverrideLocale(platform::LocaleSettings{"%d/%m/%Y", "%H:%M:%S", "."});
+        // The program was last written on 25 March 2019 at 14:37:22.
+        std::tm when{};
+        when.tm_year = 119;
+        when.tm_mon = 2;
+        when.tm_mday = 25;
+        when.tm_hour = 14;
+        when.tm_min = 37;
+        when.tm_sec = 22;
+        when.tm_isdst = -1;
+        struct timeval times[2] = {{std::mktime(&when), 0}, {std::mktime(&when), 0}};
+        ASSERT_EQ(utimes(env.Program().c_str(), times), 0);
+        env.PrepareCurrentUpdateFolder();
+        root = db.Dir().str() + "mdfe/";
+        fs::create_directories(root);
+        db.SetRootFolder(root);
+    }
+    void TearDown() override { platform::OverrideLocale(std::nullopt); }
+    void Start() { m.RunHandler([&] { m.FormCreate(); }); }
+
+    test::TestDatabase db;
+    test::ErpEnvironment env{db.Location()};
+    test::ScriptedUi ui;
+    Monitor m{ui};
+    std::string root;
+};
+
+TEST_F(StartUp, RunsEveryStepAndSwitchesTheTimerOn) {
+    db.AddCompany("11111111000111");
+    ui.counters.iLotesErro = 99;   // whatever the labels showed before
+    Start();
+    EXPECT_EQ(ui.version, "Versão: 25/03/2019 14:37");
+    EXPECT_EQ(ui.counters, Contadores{});
+    EXPECT_GE(ui.counterRedraws, 2);   // drawn at start, then after the company pass
+    EXPECT_EQ(ui.fileName, "");
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.closed, 0);
+    EXPECT_TRUE(ui.timer);
+    EXPECT_TRUE(m.IBD_BancoDados->Connected());
+    EXPECT_TRUE(fs::is_directory(root + "11111111000111/Retorno/OK"));
+    // The version bookkeeping ran inside the update check.
+    EXPECT_EQ(m.VersaoERP, "Versao Inicial");
+    EXPECT_EQ(m.atualizacao.pastaAtualizacao, env.Dir().str() + "Update");
+}
+
+TEST_F(StartUp, AnErrorInTheFirstCycleLeavesTheTimerOffUntilReiniciar) {
+    env.StartErp();
+    db.AddCompany("11111111000111");
+    fs::create_directories(root + "11111111000111/Retorno");
+    db.Dir().Write("mdfe/11111111000111/Retorno/1-pro-rec.xml",
+                   "<retConsReciMDFe xmlns=\"" + std::string(transmissor::kNamespace) +
+                       "\"><cStat>104</cStat></retConsReciMDFe>");
+    Start();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "velmora Monitor MDF-e");
+    EXPECT_EQ(ui.messages[0].icon, Icon::Error);
+    EXPECT_EQ(ui.messages[0].text, "Elemento protMDFe não encontrado no arquivo de retorno.");
+    EXPECT_FALSE(ui.timer);
+    EXPECT_EQ(ui.closed, 0);
+    // The update check did not run either.
+    EXPECT_EQ(m.VersaoERP, "");
+
+    fs::remove(root + "11111111000111/Retorno/1-pro-rec.xml");
+    m.RunHandler([&] { m.BitBtn3Click(); });
+    EXPECT_TRUE(ui.timer);
+}
+
+TEST_F(StartUp, ZerarValoresResetsWithoutTouchingTheTimer) {
+    Start();
+    m.contadores.iMDFeAutorizada = 1234;
+    m.MostraArquivo("x-sit.xml");
+    m.RunHandler([&] { m.BitBtn2Click(); });
+    EXPECT_EQ(ui.counters, Contadores{});
+    EXPECT_EQ(ui.fileName, "");
+    EXPECT_TRUE(ui.timer);
+}
+
+TEST_F(StartUp, EndsBeforeTouchingAnythingWithoutItsConfiguration) {
+    fs::remove(env.ServerIni());
+    db.AddCompany("11111111000111");
+    Start();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Não foi encontrado o arquivo de inicialização");
+    EXPECT_EQ(ui.closed, 1);
+    EXPECT_EQ(m.IBD_BancoDados, nullptr);
+    EXPECT_FALSE(fs::exists(root + "11111111000111"));
+    EXPECT_FALSE(ui.timer);
+}
+
+} // namespace
+} // namespace velmora
