@@ -1,4 +1,5 @@
 // The generic message window, drawn offscreen.
+#include <memory>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFrame>
@@ -12,6 +13,16 @@
 namespace velmora {
 namespace {
 
+// Made by the first window test, gone after the last test of the program:
+// Qt must be torn down before the process's own exit handlers run.
+std::unique_ptr<QApplication> application;
+
+class QtTeardown : public ::testing::Environment {
+public:
+    void TearDown() override { application.reset(); }
+};
+[[maybe_unused]] ::testing::Environment* const qtTeardown = ::testing::AddGlobalTestEnvironment(new QtTeardown);
+
 class MensagemTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -19,7 +30,7 @@ protected:
             static int argc = 1;
             static char name[] = "test_maintenance";
             static char* argv[] = {name, nullptr};
-            static QApplication app(argc, argv);
+            application = std::make_unique<QApplication>(argc, argv);
         }
     }
     ~MensagemTest() override {
