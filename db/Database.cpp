@@ -1,6 +1,7 @@
 // The connection and its transaction over the Firebird OO API.
 #include "db/Database.h"
 #include <algorithm>
+#include <utility>
 #include <ibase.h>
 #include "db/FirebirdClient.h"
 #include "platform/Text.h"
@@ -22,11 +23,13 @@ Connection::~Connection() {
         // A destructor cannot report; whatever the server still holds for us
         // is dropped below and rolled back by the server.
     }
-    for (Transaction* transaction : impl_->transactions) {
+    // Whichever of the two objects goes first unhooks the other.
+    for (Transaction* transaction : std::exchange(impl_->transactions, {})) {
         transaction->Forget();
         if (transaction->connection_ == this) transaction->connection_ = nullptr;
     }
-    impl_->transactions.clear();
+    if (defaultTransaction_ && defaultTransaction_->connection_ == this)
+        defaultTransaction_->connection_ = nullptr;
     impl_->attachment.reset();
 }
 
@@ -71,8 +74,7 @@ void Connection::Disconnect() {
         // detached any more, so we only let go of our handles. The settings
         // stay and the next statement connects again.
     }
-    for (Transaction* transaction : impl_->transactions) transaction->Forget();
-    impl_->transactions.clear();
+    for (Transaction* transaction : std::exchange(impl_->transactions, {})) transaction->Forget();
     impl_->attachment.reset();
 }
 
@@ -90,6 +92,7 @@ Transaction::~Transaction() {
         }
     }
     Forget();
+    if (connection_ && connection_->defaultTransaction_ == this) connection_->SetDefaultTransaction(nullptr);
 }
 
 void Transaction::ClearParams() { params_.clear(); }
@@ -161,7 +164,7 @@ void Transaction::Forget() {
     }
 }
 
-// --- Creating and dropping --------------------------------------------------
+// --- Creating --------------------------------------------------------------
 
 void CreateDatabase(const std::string& name, const std::string& user, const std::string& password) {
     const client::Target target = client::ResolveDatabaseName(name);
@@ -176,19 +179,6 @@ void CreateDatabase(const std::string& name, const std::string& user, const std:
         Ref<Firebird::IAttachment> attachment(provider->createDatabase(
             status, target.path.c_str(), dpb->getBufferLength(status), dpb->getBuffer(status)));
         attachment->detach(status);
-        attachment.release();
-    });
-}
-
-void DropDatabase(const std::string& name, const std::string& user, const std::string& password) {
-    const client::Target target = client::ResolveDatabaseName(name);
-    Guarded([&](ThrowStatusWrapper* status) {
-        Ref<Firebird::IProvider> provider(client::Master()->getDispatcher());
-        auto dpb = client::ConnectionBlock(status, {"user_name=" + user, "password=" + password},
-                                           target.embedded);
-        Ref<Firebird::IAttachment> attachment(provider->attachDatabase(
-            status, target.path.c_str(), dpb->getBufferLength(status), dpb->getBuffer(status)));
-        attachment->dropDatabase(status);
         attachment.release();
     });
 }

@@ -51,6 +51,7 @@ public:
     Impl& impl() { return *impl_; }
 
 private:
+    friend class Transaction;
     std::string name_;
     std::string databaseName_;
     std::vector<std::string> params_;
@@ -83,7 +84,8 @@ public:
 
 private:
     friend class Connection;
-    void Forget();                   // the attachment went away under it
+    friend class Query;
+    void Forget();                   // the attachment went away under it, or a statement ended it
     std::string name_;
     Connection* connection_ = nullptr;
     std::vector<std::string> params_;
@@ -106,7 +108,11 @@ private:
 // The query objects (qryEmpresa, qryPesquisa, qryUpdate, ...): close, set the
 // SQL text, open (all rows are fetched at once) or execute, read a column of
 // the current row by name (letter case ignored). Text columns arrive as the
-// database holds them and are decoded from ANSI.
+// database holds them and are decoded from ANSI; numbers as the server writes
+// them ("941230001219027", "12.50"); date-times as its cast to text does
+// ("2015-03-10 14:25:30.0000", "2015-03-10", "14:25:30.0000"). ExecSQL of
+// " commit retain" commits and keeps the transaction; " commit" or
+// " rollback" end it, and the next statement starts a new one.
 class Query {
 public:
     Query(Connection& connection, std::string name, Transaction* transaction = nullptr);
@@ -149,8 +155,6 @@ private:
 // name follows the Connection's rules: a path opens the embedded engine,
 // "host:path" asks that server to create the file.
 void CreateDatabase(const std::string& name, const std::string& user, const std::string& password);
-// Removes a database that nobody else has open.
-void DropDatabase(const std::string& name, const std::string& user, const std::string& password);
 
 // Splits an SQL script into its statements: a statement ends with the line
 // whose last non-blank character is ";" (which is dropped); blank lines and

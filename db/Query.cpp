@@ -176,14 +176,15 @@ void Query::ExecSQL() {
     Transaction& transaction = ActiveTransaction();
     Firebird::IAttachment* attachment = connection_.impl().attachment.get();
     Firebird::ITransaction* handle = transaction.impl().handle.get();
-    Guarded([&](ThrowStatusWrapper* status) {
+    Firebird::ITransaction* after = Guarded([&](ThrowStatusWrapper* status) {
         // " commit retain" runs here too: the server commits the given
-        // transaction and keeps it open, and hands back the same handle.
-        Firebird::ITransaction* after = attachment->execute(
-            status, handle, 0, sql_.c_str(), kSqlDialect, nullptr, nullptr, nullptr, nullptr);
-        if (after != handle)
-            throw Error(name_ + ": statements that end or start transactions are not supported: " + sql_);
+        // transaction, keeps it open and hands back the same handle.
+        return attachment->execute(status, handle, 0, sql_.c_str(), kSqlDialect, nullptr, nullptr,
+                                   nullptr, nullptr);
     });
+    // A plain " commit" or " rollback" ended it; the next statement starts
+    // a new one.
+    if (!after) transaction.Forget();
 }
 
 Field Query::FieldByName(const std::string& column) const {

@@ -112,6 +112,39 @@ TEST_F(SessionTest, NullsAndMissingRowsReadAsEmptyTextAndZero) {
     EXPECT_EQ(query.FieldByName("cd_chave_acesso_mdfe").AsString(), "");
 }
 
+// The monitor frees the transaction and then the connection; tests and
+// error paths may do it the other way round. Either way the survivor must
+// not reach the freed object, and the open work is committed.
+TEST(SessionObjectsTest, EitherSessionObjectMayBeFreedFirst) {
+    TestDatabase erp;
+    for (const bool transactionFirst : {true, false}) {
+        SCOPED_TRACE(transactionFirst ? "transaction first" : "connection first");
+        auto connection = std::unique_ptr<db::Connection>(new db::Connection("IBD_BancoDados"));
+        auto transaction = std::unique_ptr<db::Transaction>(new db::Transaction("IBT_BancoDados"));
+        for (const char* param : {"user_name=sysdba", "password=quarzbell"}) connection->AddParam(param);
+        connection->SetDatabaseName(erp.Location());
+        transaction->SetDefaultDatabase(connection.get());
+        connection->SetDefaultTransaction(transaction.get());
+        const std::string folder = transactionFirst ? "A\\" : "B\\";
+        Query update(*connection, "qryUpdate");
+        update.SetSQL(" update tab_parametro set NM_CAMINHO_RAIZ_MDFE = '" + folder + "'");
+        update.ExecSQL();
+
+        if (transactionFirst) {
+            transaction.reset();
+            EXPECT_EQ(connection->DefaultTransaction(), nullptr);
+            EXPECT_THROW(update.ExecSQL(), Error);   // no transaction left to run in
+            connection.reset();
+        } else {
+            connection.reset();
+            EXPECT_FALSE(transaction->Active());
+            EXPECT_EQ(transaction->DefaultDatabase(), nullptr);
+            transaction.reset();
+        }
+        EXPECT_EQ(erp.Value("select NM_CAMINHO_RAIZ_MDFE from tab_parametro"), folder);
+    }
+}
+
 TEST(FieldTest, AsIntegerTakesOnlyWholeNumbersOfThirtyTwoBits) {
     struct Case { std::string text; int32_t value; };
     const Case good[] = {
@@ -153,6 +186,19 @@ TEST_F(SessionTest, CommitRetainShowsTheChangeToOtherConnectionsAndKeepsTheTrans
     EXPECT_EQ(read.FieldByName("CD_ST_MDFE").AsString(), "100");
     Update(update, " update mov_mdfe set NO_LOTE_MDFE = 124" + where);
     EXPECT_EQ(erp_.Value("select NO_LOTE_MDFE from mov_mdfe" + where), "124");
+}
+
+TEST_F(SessionTest, APlainCommitStatementEndsTheTransactionAndTheNextStatementStartsAnother) {
+    Query update(session_.connection, "qryUpdate", &session_.transaction);
+    update.SetSQL(" update mov_mdfe set NO_LOTE_MDFE = 7");
+    update.ExecSQL();
+    update.SetSQL(" commit");
+    update.ExecSQL();
+    EXPECT_FALSE(session_.transaction.Active());
+    EXPECT_EQ(erp_.Value("select NO_LOTE_MDFE from mov_mdfe"), "7");
+    update.SetSQL(" update mov_mdfe set NO_LOTE_MDFE = 8");
+    update.ExecSQL();
+    EXPECT_TRUE(session_.transaction.Active());
 }
 
 TEST_F(SessionTest, TheTransactionsOwnCommitRetainingCommitsDdlForLaterStatements) {
