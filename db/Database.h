@@ -151,9 +151,9 @@ private:
 
 // Creates an empty database (SQL dialect 3, default character set WIN1252,
 // the ANSI code page the ERP's text columns hold; forced writes off, as it
-// serves tests and the demo) and leaves it closed. The
-// name follows the Connection's rules: a path opens the embedded engine,
-// "host:path" asks that server to create the file.
+// serves tests and the demo) and leaves it closed. The name follows the
+// Connection's rules: a path opens the embedded engine, "host:path" asks
+// that server to create the file.
 void CreateDatabase(const std::string& name, const std::string& user, const std::string& password);
 
 // Splits an SQL script into its statements: a statement ends with the line

@@ -75,7 +75,10 @@ public:
 
     // Hands the file to the server's user (owner firebird, mode 0660) and
     // closes the fixture's connection: an embedded database can then be
-    // opened through the server as "server:path".
+    // opened through the server as "server:path". The server refuses a file
+    // that this process still has open ("Database already opened with
+    // engine instance, incompatible with current"), so from then on use it
+    // through the server only, or build the fixture with Access::Server.
     void MakeServerAccessible();
 
 private:
