@@ -30,7 +30,7 @@ std::string ArquivoMarcador(const EstadoAtualizacao& estado);
 std::string ArquivoSobra(const EstadoAtualizacao& estado);
 
 // The Exec value of a desktop entry that starts `program` with no arguments:
-// quoted and escaped as the Desktop Entry specification asks.
+// quoted and escaped the way freedesktop.org desktop entries require.
 std::string DesktopExecValue(const std::string& program);
 
 } // namespace velmora
