@@ -264,6 +264,7 @@ void TfrmPrincipal::BitBtn1Click() {
 
 void TfrmPrincipal::closeEvent(QCloseEvent* event) {
     event->ignore();
+    if (ended_) return;   // on its way out; must not come back as a minimised window
     if (TrayAvailable()) hide();
     else showMinimized();
 }
