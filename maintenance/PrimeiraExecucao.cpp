@@ -6,18 +6,13 @@
 #include <fstream>
 #include <optional>
 #include <vector>
-#include <fcntl.h>
-#include <pwd.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/Processes.h"
 #include "platform/Text.h"
 
-extern char** environ;
 
 namespace velmora {
 
@@ -50,80 +45,6 @@ std::string EscapeValue(const std::string& value) {
     }
     if (!escaped.empty() && escaped.front() == ' ') escaped.replace(0, 1, "\\s");
     return escaped;
-}
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
-
-class SpawnFileActions {
-public:
-    SpawnFileActions() { posix_spawn_file_actions_init(&actions_); }
-    ~SpawnFileActions() { posix_spawn_file_actions_destroy(&actions_); }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
-    posix_spawn_file_actions_t* get() { return &actions_; }
-
-private:
-    posix_spawn_file_actions_t actions_;
-};
-
-// Runs a program found on PATH and returns what it wrote to its standard
-// output; nullopt when it could not be started or did not end well.
-std::optional<std::string> CaptureOutput(const std::vector<std::string>& arguments) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-    FileDescriptor readEnd(fds[0]), writeEnd(fds[1]);
-
-    SpawnFileActions actions;
-    posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-
-    std::vector<char*> argv;
-    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-
-    pid_t pid = 0;
-    int spawned = posix_spawnp(&pid, argv[0], actions.get(), nullptr, argv.data(), environ);
-    writeEnd.reset();   // the child holds the only writer now: EOF comes when it ends
-    if (spawned != 0) return std::nullopt;
-
-    std::string output;
-    char buffer[4096];
-    for (;;) {
-        ssize_t got = ::read(readEnd.get(), buffer, sizeof buffer);
-        if (got > 0)
-            output.append(buffer, static_cast<size_t>(got));
-        else if (got == 0 || errno != EINTR)
-            break;
-    }
-
-    int status = 0;
-    pid_t waited;
-    do waited = ::waitpid(pid, &status, 0);
-    while (waited < 0 && errno == EINTR);
-    // With SIGCHLD ignored the child is reaped for us and its status is
-    // lost; its output is all there is to judge by then.
-    if (waited == pid && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) return std::nullopt;
-    return output;
-}
-
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir) return entry->pw_dir;
-    return "";
 }
 
 std::string WithSeparator(std::string folder) {
@@ -198,11 +119,11 @@ void CriaAtalho(const EstadoAtualizacao& estado) {
 
 std::string PastaAreaTrabalho() {
     // xdg-user-dir knows the desktop's localised name ("Área de Trabalho").
-    if (auto output = CaptureOutput({"xdg-user-dir", "DESKTOP"})) {
+    if (auto output = platform::CaptureProgramOutput({"xdg-user-dir", "DESKTOP"})) {
         std::string folder = platform::Trim(*output);
         if (!folder.empty() && folder.front() == '/') return WithSeparator(folder);
     }
-    return WithSeparator(HomeFolder()) + "Desktop/";
+    return WithSeparator(platform::HomeFolder()) + "Desktop/";
 }
 
 void CopiaExecutaveis(const EstadoAtualizacao& estado) {

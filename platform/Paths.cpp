@@ -20,13 +20,7 @@ std::string& ExecutableOverride() {
 // call: the environment is the only configuration it has.
 std::string WinePrefix() {
     if (const char* prefix = std::getenv("WINEPREFIX"); prefix && *prefix) return prefix;
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h && *h) {
-        home = h;
-    } else if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) {
-        home = pw->pw_dir;
-    }
-    return home + "/.wine";
+    return HomeFolder() + "/.wine";
 }
 
 std::string SlashesForward(std::string_view text) {
@@ -84,6 +78,12 @@ std::string FolderOf(std::string_view path) {
 std::string FolderWithSeparatorOf(std::string_view path) {
     size_t last = LastSeparator(path);
     return last == std::string_view::npos ? std::string() : std::string(path.substr(0, last + 1));
+}
+
+std::string HomeFolder() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_dir) return pw->pw_dir;
+    return "";
 }
 
 std::string ExecutablePath() {

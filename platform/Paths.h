@@ -22,6 +22,9 @@ std::string FolderOf(std::string_view path);
 // Everything up to and including the last separator ("" when there is none).
 std::string FolderWithSeparatorOf(std::string_view path);
 
+// The user's home folder (HOME, else the password database); "" when unknown.
+std::string HomeFolder();
+
 // Full native path of the running program.
 std::string ExecutablePath();
 // Lets tests pretend the program runs from somewhere else ("" resets).

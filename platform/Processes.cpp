@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,8 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/UniqueFd.h"
+
+extern char** environ;
 
 namespace velmora::platform {
 
@@ -257,6 +260,44 @@ int StartProgram(const std::string& program, const std::string& parameters,
         if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) folder.clear();
     }
     return Spawn(args, folder);
+}
+
+std::optional<std::string> CaptureProgramOutput(const std::vector<std::string>& arguments) {
+    if (arguments.empty()) return std::nullopt;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+    UniqueFd readEnd(fds[0]), writeEnd(fds[1]);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, writeEnd.Get(), STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> argv;
+    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    writeEnd.Close();   // the child holds the only writer now: EOF comes when it ends
+    if (spawned != 0) return std::nullopt;
+
+    std::string output;
+    char buffer[4096];
+    for (;;) {
+        ssize_t got = ::read(readEnd.Get(), buffer, sizeof buffer);
+        if (got > 0)
+            output.append(buffer, static_cast<size_t>(got));
+        else if (got == 0 || errno != EINTR)
+            break;
+    }
+    int status = 0;
+    pid_t waited;
+    do waited = ::waitpid(pid, &status, 0);
+    while (waited < 0 && errno == EINTR);
+    // With SIGCHLD ignored the child is reaped for us and its status is
+    // lost; its output is all there is to judge by then.
+    if (waited == pid && !(WIFEXITED(status) && WEXITSTATUS(status) == 0)) return std::nullopt;
+    return output;
 }
 
 void OpenWithDefaultApplication(const std::string& path) {

@@ -1,6 +1,7 @@
 #pragma once
 // Processes: the check whether a program runs, and starting outside programs.
 // Programs are always started with an argument vector, never through a shell.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters);
 // pid, or -1 when it could not be started.
 int StartProgram(const std::string& program, const std::string& parameters,
                  const std::string& workingFolder);
+
+// Runs a program (found on PATH) with these arguments, standard input from
+// /dev/null, and returns what it wrote to its standard output; nullopt when
+// it could not be started or did not end with exit code 0.
+std::optional<std::string> CaptureProgramOutput(const std::vector<std::string>& arguments);
 
 // Opens a file with the desktop's default application ("explorer <path>" on
 // Windows, xdg-open here; nothing happens when there is none).
