@@ -3,7 +3,7 @@
 // "host:path", and what the session does when the server goes away under it.
 #include <gtest/gtest.h>
 #include "db/Database.h"
-#include "tests/db/TcpRelay.h"
+#include "tests/support/TcpRelay.h"
 #include "tests/support/TestDatabase.h"
 
 namespace velmora::test {

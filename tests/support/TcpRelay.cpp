@@ -1,4 +1,4 @@
-#include "tests/db/TcpRelay.h"
+#include "tests/support/TcpRelay.h"
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
