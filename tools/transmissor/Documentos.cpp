@@ -64,25 +64,67 @@ std::string Detalhe(const EventoRegistrado& e) {
     return "<evMDFeRegPassAuto>" + Elemento("descEvento", "Registro de Passagem Automatico") + "</evMDFeRegPassAuto>";
 }
 
-std::string ProcEvento(const std::string& chMDFe, const EventoRegistrado& e) {
-    std::string id = "ID" + e.tpEvento + chMDFe + Digitos(std::stoi(e.nSeqEvento), 3);
-    return "<procEventoMDFe versao=\"3.00\"><eventoMDFe versao=\"3.00\"><infEvento Id=\"" + id + "\">" +
-           Elemento("cOrgao", "41") + Elemento("tpAmb", "2") + Elemento("CNPJ", chMDFe.substr(6, 14)) +
-           Elemento("chMDFe", chMDFe) + Elemento("dhEvento", e.dhEvento) + Elemento("tpEvento", e.tpEvento) +
-           Elemento("nSeqEvento", e.nSeqEvento) + "<detEvento versaoEvento=\"3.00\">" + Detalhe(e) +
-           "</detEvento></infEvento>" + Assinatura(id) + "</eventoMDFe><retEventoMDFe versao=\"3.00\">" +
-           "<infEvento Id=\"ID" + e.nProtRegistro + "\">" + Elemento("tpAmb", "2") + Elemento("verAplic", kVerAplic) +
-           Elemento("cOrgao", "41") + Elemento("cStat", "135") +
+std::string IdEvento(const std::string& chMDFe, const EventoRegistrado& e) {
+    return "ID" + e.tpEvento + chMDFe + Digitos(std::stoi(e.nSeqEvento), 3);
+}
+
+// The event as the emitter signed it (eventoMDFe).
+std::string EventoMDFe(const std::string& chMDFe, const EventoRegistrado& e) {
+    std::string id = IdEvento(chMDFe, e);
+    return "<eventoMDFe versao=\"3.00\"><infEvento Id=\"" + id + "\">" + Elemento("cOrgao", "41") +
+           Elemento("tpAmb", "2") + Elemento("CNPJ", chMDFe.substr(6, 14)) + Elemento("chMDFe", chMDFe) +
+           Elemento("dhEvento", e.dhEvento) + Elemento("tpEvento", e.tpEvento) + Elemento("nSeqEvento", e.nSeqEvento) +
+           "<detEvento versaoEvento=\"3.00\">" + Detalhe(e) + "</detEvento></infEvento>" + Assinatura(id) +
+           "</eventoMDFe>";
+}
+
+// The authority's registration of that event (retEventoMDFe).
+std::string RegistroEvento(const std::string& chMDFe, const EventoRegistrado& e) {
+    return "<retEventoMDFe versao=\"3.00\"><infEvento Id=\"ID" + e.nProtRegistro + "\">" + Elemento("tpAmb", "2") +
+           Elemento("verAplic", kVerAplic) + Elemento("cOrgao", "41") + Elemento("cStat", "135") +
            Elemento("xMotivo", "Evento registrado e vinculado ao MDF-e") + Elemento("chMDFe", chMDFe) +
            Elemento("tpEvento", e.tpEvento) + Elemento("nSeqEvento", e.nSeqEvento) +
-           Elemento("dhRegEvento", e.dhEvento) + Elemento("nProt", e.nProtRegistro) +
-           "</infEvento></retEventoMDFe></procEventoMDFe>";
+           Elemento("dhRegEvento", e.dhEvento) + Elemento("nProt", e.nProtRegistro) + "</infEvento></retEventoMDFe>";
+}
+
+// Inside a status-query result the schema lets procEventoMDFe hold exactly
+// one element; the event itself is what a reader of the answer needs.
+std::string ProcEventoNaConsulta(const std::string& chMDFe, const EventoRegistrado& e) {
+    return "<procEventoMDFe versao=\"3.00\">" + EventoMDFe(chMDFe, e) + "</procEventoMDFe>";
+}
+
+// An MDF-e of the road modal with one loading and one unloading town, as
+// the ERP would have sent it; only its key matters to the monitor.
+std::string DocumentoMDFe(const std::string& chMDFe) {
+    const std::string cnpj = chMDFe.substr(6, 14);
+    const std::string serie = std::to_string(std::stoi(chMDFe.substr(22, 3)));
+    const std::string nMDF = std::to_string(std::stoi(chMDFe.substr(25, 9)));
+    const std::string id = "MDFe" + chMDFe;
+    return "<MDFe><infMDFe versao=\"3.00\" Id=\"" + id + "\"><ide>" + Elemento("cUF", chMDFe.substr(0, 2)) +
+           Elemento("tpAmb", "2") + Elemento("tpEmit", "1") + Elemento("mod", "58") + Elemento("serie", serie) +
+           Elemento("nMDF", nMDF) + Elemento("cMDF", chMDFe.substr(35, 8)) + Elemento("cDV", chMDFe.substr(43, 1)) +
+           Elemento("modal", "1") + Elemento("dhEmi", "2026-12-10T10:00:00-03:00") + Elemento("tpEmis", "1") +
+           Elemento("procEmi", "0") + Elemento("verProc", "velmora Empresa") + Elemento("UFIni", "PR") +
+           Elemento("UFFim", "SP") + "<infMunCarrega>" + Elemento("cMunCarrega", "4106902") +
+           Elemento("xMunCarrega", "CURITIBA") + "</infMunCarrega></ide><emit>" + Elemento("CNPJ", cnpj) +
+           Elemento("IE", "9012345678") + Elemento("xNome", "EMPRESA " + cnpj) + "<enderEmit>" +
+           Elemento("xLgr", "RUA XV DE NOVEMBRO") + Elemento("nro", "100") + Elemento("xBairro", "CENTRO") +
+           Elemento("cMun", "4106902") + Elemento("xMun", "CURITIBA") + Elemento("CEP", "80020000") +
+           Elemento("UF", "PR") + "</enderEmit></emit><infModal versaoModal=\"3.00\"><rodo><veicTracao>" +
+           Elemento("placa", "ABC1D23") + Elemento("tara", "8000") + "<condutor>" + Elemento("xNome", "JOAO DA SILVA") +
+           Elemento("CPF", "12345678909") + "</condutor>" + Elemento("tpRod", "02") + Elemento("tpCar", "02") +
+           Elemento("UF", "PR") + "</veicTracao></rodo></infModal><infDoc><infMunDescarga>" +
+           Elemento("cMunDescarga", "3550308") + Elemento("xMunDescarga", "SAO PAULO") + "<infNFe>" +
+           Elemento("chNFe", "41261212345678000195550010000012341000012340") + "</infNFe></infMunDescarga></infDoc>"
+           "<tot>" + Elemento("qNFe", "1") + Elemento("vCarga", "15000.00") + Elemento("cUnid", "01") +
+           Elemento("qCarga", "1000.0000") + "</tot></infMDFe>" + Assinatura(id) + "</MDFe>";
 }
 
 } // namespace
 
 std::string NumeroLote(const std::string& lote) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<DadosLoteNfe>\r\n  <NumeroLoteGerado>" + lote +
+    // Written by a .NET XML writer over UTF-8: byte-order mark and declaration.
+    return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<DadosLoteNfe>\r\n  <NumeroLoteGerado>" + lote +
            "</NumeroLoteGerado>\r\n</DadosLoteNfe>\r\n";
 }
 
@@ -109,7 +151,7 @@ std::string RetConsSitMDFe(const Situacao& s) {
     std::string texto = Raiz("retConsSitMDFe") + Elemento("tpAmb", "2") + Elemento("verAplic", kVerAplic) +
                         Elemento("cStat", s.cStat) + Elemento("xMotivo", "Consulta de situacao") + Elemento("cUF", "41");
     if (s.comProtMDFe) texto += InfProt(s.chMDFe, s.dhRecbto, s.nProt, s.cStatProt, "Autorizado o uso do MDF-e");
-    for (const auto& e : s.eventos) texto += ProcEvento(s.chMDFe, e);
+    for (const auto& e : s.eventos) texto += ProcEventoNaConsulta(s.chMDFe, e);
     return texto + "</retConsSitMDFe>";
 }
 
@@ -126,8 +168,13 @@ std::string RetEventoMDFe(const Evento& e) {
 
 std::string ProcMDFe(const std::string& chMDFe, const std::string& nProt) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><mdfeProc xmlns=\"" + std::string(kNamespace) +
-           "\" versao=\"3.00\"><MDFe><infMDFe Id=\"MDFe" + chMDFe + "\"/></MDFe>" +
+           "\" versao=\"3.00\">" + DocumentoMDFe(chMDFe) +
            InfProt(chMDFe, "2026-12-10T10:16:00-03:00", nProt, "100", "Autorizado o uso do MDF-e") + "</mdfeProc>";
+}
+
+std::string ProcEventoMDFe(const std::string& chMDFe, const EventoRegistrado& e) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><procEventoMDFe xmlns=\"" + std::string(kNamespace) +
+           "\" versao=\"3.00\">" + EventoMDFe(chMDFe, e) + RegistroEvento(chMDFe, e) + "</procEventoMDFe>";
 }
 
 std::string ArquivoErro(const std::string& mensagem, bool mensagemSimples) {
@@ -146,6 +193,9 @@ std::string NomeProcessamento(const std::string& nRec) { return nRec + "-pro-rec
 std::string NomeSituacao(const std::string& chMDFe) { return chMDFe + "-sit.xml"; }
 std::string NomeEvento(const std::string& chMDFe) { return "MDFe" + chMDFe + "-eve.xml"; }
 std::string NomeProcMDFe(const std::string& chMDFe) { return "MDFe" + chMDFe + "-procMDFe.xml"; }
+std::string NomeProcEventoMDFe(const std::string& chMDFe, const EventoRegistrado& e) {
+    return chMDFe + "_" + e.tpEvento + "_" + Digitos(std::stoi(e.nSeqEvento), 2) + "-procEventoMDFe.xml";
+}
 
 std::string ChaveAcesso(const std::string& cnpj, int numero, int codigoNumerico) {
     std::string cnpj14 = cnpj;

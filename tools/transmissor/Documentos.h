@@ -11,8 +11,9 @@ namespace velmora::transmissor {
 
 inline constexpr const char* kNamespace = "http://www.portalfiscal.inf.br/mdfe";
 
-// The lot-number file ("MDFe" + key + "-num-lot.xml"): indented UTF-8, CRLF,
-// no namespace, the lot number unpadded.
+// The lot-number file ("MDFe" + key + "-num-lot.xml"): indented UTF-8 with
+// byte-order mark and declaration, CRLF, no namespace, the lot number
+// unpadded.
 std::string NumeroLote(const std::string& lote);
 
 // The lot's receipt (lot number with zeros to 15 + "-rec.xml"): retEnviMDFe.
@@ -81,6 +82,12 @@ std::string RetEventoMDFe(const Evento& e);
 // "\Enviado\Autorizados\yyyymm\"): declaration and mdfeProc on one line.
 std::string ProcMDFe(const std::string& chMDFe, const std::string& nProt);
 
+// A registered event as the transmitter stores it beside the authorised
+// document (key + "_" + type + "_" + sequence + "-procEventoMDFe.xml"): the
+// signed event and the authority's registration, declaration and root on one
+// line.
+std::string ProcEventoMDFe(const std::string& chMDFe, const EventoRegistrado& e);
+
 // An error file: UTF-8 text, CRLF, first line "Versão UniNFe|" + version;
 // `mensagemSimples` writes only the bare message.
 std::string ArquivoErro(const std::string& mensagem, bool mensagemSimples = false);
@@ -92,6 +99,7 @@ std::string NomeProcessamento(const std::string& nRec);    // <nRec>-pro-rec.xml
 std::string NomeSituacao(const std::string& chMDFe);       // <key>-sit.xml
 std::string NomeEvento(const std::string& chMDFe);         // MDFe<key>-eve.xml
 std::string NomeProcMDFe(const std::string& chMDFe);       // MDFe<key>-procMDFe.xml
+std::string NomeProcEventoMDFe(const std::string& chMDFe, const EventoRegistrado& e);   // <key>_110112_01-procEventoMDFe.xml
 
 // A 44-digit access key with the number and numeric code in their fields
 // (digits 26-34 and 36-43), the rest filled from the CNPJ and a series.
