@@ -148,7 +148,9 @@ TEST_F(LotNumber, BadLotNumbersAndReceiptsEndThePassWithTheFilesInPlace) {
         if (c.receipt) receipt = Drop(kCnpj, tx::NomeRecibo(c.lot), tx::RetEnviMDFe(*c.receipt));
         EXPECT_THROW(RunPass(kCnpj), Error);
         EXPECT_EQ(WhereIs(kCnpj, name), "Retorno");
-        if (c.receipt) EXPECT_EQ(WhereIs(kCnpj, receipt), "Retorno");
+        if (c.receipt) {
+            EXPECT_EQ(WhereIs(kCnpj, receipt), "Retorno");
+        }
         auto row = Row();
         EXPECT_EQ(row[0], c.storedLot);
         EXPECT_EQ(row[1], std::nullopt);

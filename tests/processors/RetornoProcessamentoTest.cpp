@@ -90,7 +90,9 @@ TEST_F(ProcessingResult, EveryOutcome) {
         EXPECT_EQ(row[0], c.lote);
         EXPECT_EQ(row[1], c.protocolo);
         EXPECT_EQ(row[3], c.status);
-        if (c.status) EXPECT_EQ(row[2].value_or("").substr(0, 19), "2026-12-10 10:16:00");
+        if (c.status) {
+            EXPECT_EQ(row[2].value_or("").substr(0, 19), "2026-12-10 10:16:00");
+        }
         EXPECT_EQ(WhereIs(kCnpj, name), c.destination);
         EXPECT_EQ(m->contadores.iMDFeAutorizada, c.autorizadas);
         EXPECT_EQ(m->contadores.iConfirmacaoErro, c.confirmacaoErro);
