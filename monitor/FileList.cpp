@@ -14,19 +14,26 @@ void FileList::Start(const std::string& folder, const std::string& mask) {
 void FileList::Read() {
     listing_ = platform::ListFiles(folder_, mask_);
     position_ = 0;
+    handedOut_ = false;
 }
 
 std::string FileList::Next() {
-    for (int pass = 0; pass < 2; ++pass) {
+    for (;;) {
         while (position_ < listing_.size()) {
             const std::string& name = listing_[position_++];
-            if (taken_.insert(name).second) return name;
+            if (taken_.insert(name).second) {
+                handedOut_ = true;
+                return name;
+            }
         }
-        // The snapshot is used up: a fresh listing brings the files that
-        // arrived meanwhile; one with nothing new ends the walk.
-        if (pass == 0) Read();
+        // The snapshot is used up. A listing that brought nothing new ends
+        // the walk: the folder was just read and nothing was handled since
+        // (an idle pass would otherwise read every empty folder twice).
+        if (!handedOut_) return "";
+        // Files were handled since that listing: a fresh one brings the
+        // files that arrived meanwhile.
+        Read();
     }
-    return "";
 }
 
 } // namespace velmora

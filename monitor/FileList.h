@@ -33,6 +33,7 @@ private:
     std::string folder_, mask_;
     std::vector<std::string> listing_;
     size_t position_ = 0;
+    bool handedOut_ = false;   // a name of the current listing was handed out
     std::set<std::string> taken_;
 };
 
