@@ -22,9 +22,6 @@ public:
     void Start(const std::string& folder, const std::string& mask);
     // The next name of this walk not taken yet, or "" when there is none.
     std::string Next();
-    // Notes that the folder changed under the walk (a file was handled):
-    // kept for the walk's shape; the next listing is read when needed.
-    void Refresh() {}
     const std::string& Folder() const { return folder_; }
     const std::string& Mask() const { return mask_; }
 

@@ -34,7 +34,6 @@ void ProcessaErro(Monitor& m, FileList& lista, const std::string& pasta, const E
         m.MostraArquivo(nome);
         std::string destino = MoveArquivo(m, pasta, nome, 5);
         PerguntaVerErro(m, destino);
-        lista.Refresh();
         return true;
     });
 }

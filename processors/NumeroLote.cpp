@@ -35,7 +35,9 @@ void GravaNumeroLote(Monitor& m, int32_t id, int32_t lote) {
                               std::to_string(id));
 }
 
-void ProcessaRecibo(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& lote) {
+// The caller's list needs no word from here: the walk reads the folder again
+// when its snapshot runs out.
+void ProcessaRecibo(Monitor& m, pugi::xml_document& vXMLDoc, FileList&, const std::string& lote) {
     m.it_sNomeArquivo = NomeRecibo(lote);
     std::string pasta = MontaCaminho(3, m.it_sPastaRaizMDFe, m.it_sCNPJEmpresa);
     std::string nome = m.it_sNomeArquivo;
@@ -56,14 +58,12 @@ void ProcessaRecibo(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListB
 
     if (cStat == "103") {
         MoveArquivo(m, pasta, nome, 12);
-        FileListBox1.Refresh();
         ++m.contadores.iConfirmacaoRecebida;
         ++m.contadores.iPedidosGerados;
     } else {
         ++m.contadores.iConfirmacaoErro;
         std::string destino = MoveArquivo(m, pasta, nome, 5);
         PerguntaVerErro(m, destino);
-        FileListBox1.Refresh();
     }
 }
 
@@ -93,14 +93,12 @@ void ProcessaNumeroLote(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileL
             GravaNumeroLote(m, m.it_iID_MDF, TextoParaInteiro(lote));
             ProcessaRecibo(m, vXMLDoc, FileListBox1, lote);
             MoveArquivo(m, pasta, nome, 12);
-            FileListBox1.Refresh();
             ++m.contadores.iLotesProcessados;
         } else {
             ++m.contadores.iConfirmacaoErro;
             MoveArquivo(m, pasta, recibo, 5);
             std::string destino = MoveArquivo(m, pasta, nome, 5);
             PerguntaVerErro(m, destino);
-            FileListBox1.Refresh();
             ++m.contadores.iLotesErro;
         }
         return true;

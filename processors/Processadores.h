@@ -50,10 +50,9 @@ inline constexpr ProcessadorDaPassagem kProcessadores[] = {
 // it_iID_MDF (0 when absent).
 void BuscaIdMDFe(Monitor& m, const std::string& chave);
 // iConfirmacaoErro + 1, the file to "\Erro\", the question.
-void TratamentoErro(Monitor& m, FileList& lista, const std::string& pasta, const std::string& nome);
+void TratamentoErro(Monitor& m, const std::string& pasta, const std::string& nome);
 // The file to "\Retorno\OK\", then the outcome's counter + 1.
-void TratamentoAceite(Monitor& m, FileList& lista, const std::string& pasta, const std::string& nome,
-                      int32_t& contador);
+void TratamentoAceite(Monitor& m, const std::string& pasta, const std::string& nome, int32_t& contador);
 
 // The protocol statement of an authorisation (processing results and status
 // queries): lot or document status, protocol, processing time, MDF-e status.

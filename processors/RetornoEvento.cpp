@@ -53,11 +53,11 @@ void ProcessaRetornoEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& Fi
 
         BuscaIdMDFe(m, chave);
         if (m.it_iID_MDF == 0) {
-            TratamentoErro(m, FileListBox1, pasta, nome);
+            TratamentoErro(m, pasta, nome);
             return true;
         }
         if (evento.nProt.empty()) {
-            TratamentoErro(m, FileListBox1, pasta, nome);
+            TratamentoErro(m, pasta, nome);
             ++m.contadores.iMDFeErro;
             return true;
         }
@@ -78,9 +78,9 @@ void ProcessaRetornoEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& Fi
             return true;
         }
         if (evento.cStat == "135") {
-            TratamentoAceite(m, FileListBox1, pasta, nome, *contador);
+            TratamentoAceite(m, pasta, nome, *contador);
         } else {
-            TratamentoErro(m, FileListBox1, pasta, nome);
+            TratamentoErro(m, pasta, nome);
             ++m.contadores.iMDFeErro;
         }
         return true;

@@ -32,7 +32,7 @@ void ProcessaRetornoProcessamento(Monitor& m, pugi::xml_document& vXMLDoc, FileL
             pugi::xml_node raiz = ElementoRaiz(vXMLDoc);
             std::string cStatLote = Texto(raiz, "cStat");
             if (!LoteProcessado(cStatLote)) {
-                TratamentoErro(m, FileListBox1, pasta, nome);
+                TratamentoErro(m, pasta, nome);
                 return true;
             }
             pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
@@ -43,15 +43,15 @@ void ProcessaRetornoProcessamento(Monitor& m, pugi::xml_document& vXMLDoc, FileL
 
             BuscaIdMDFe(m, "MDFe" + chMDFe);
             if (m.it_iID_MDF == 0) {
-                TratamentoErro(m, FileListBox1, pasta, nome);
+                TratamentoErro(m, pasta, nome);
                 return true;
             }
             ExecutaAtualizacao(m, InstrucaoProtocolo(cStatLote, nProt, dhRecbto, cStat, m.it_iID_MDF));
             if (cStat == "100") {
-                TratamentoAceite(m, FileListBox1, pasta, nome, m.contadores.iMDFeAutorizada);
+                TratamentoAceite(m, pasta, nome, m.contadores.iMDFeAutorizada);
                 ImprimeMDFe(m, m.it_iID_MDF);
             } else {
-                TratamentoErro(m, FileListBox1, pasta, nome);
+                TratamentoErro(m, pasta, nome);
                 ++m.contadores.iMDFeErro;
             }
             return true;

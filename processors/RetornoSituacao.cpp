@@ -71,14 +71,14 @@ void ProcessaRetornoSituacao(Monitor& m, pugi::xml_document& vXMLDoc, FileList& 
         std::string chave = platform::Utf8Left(m.it_sNomeArquivo, platform::Utf8Length(m.it_sNomeArquivo) - 8);
         BuscaIdMDFe(m, "MDFe" + chave);
         if (m.it_iID_MDF == 0) {
-            TratamentoErro(m, FileListBox1, pasta, nome);
+            TratamentoErro(m, pasta, nome);
             ++m.contadores.iMDFeErro;
             return true;
         }
         pugi::xml_node raiz = ElementoRaiz(vXMLDoc);
         std::string cStatDoc = Texto(raiz, "cStat");
         if (cStatDoc != "100" && cStatDoc != "101" && cStatDoc != "132") {
-            TratamentoErro(m, FileListBox1, pasta, nome);
+            TratamentoErro(m, pasta, nome);
             ++m.contadores.iMDFeErro;
             return true;
         }
@@ -89,7 +89,7 @@ void ProcessaRetornoSituacao(Monitor& m, pugi::xml_document& vXMLDoc, FileList& 
         if (cStat == "100")
             ExecutaAtualizacao(m, InstrucaoProtocolo(cStatDoc, nProt, dhRecbto, cStat, m.it_iID_MDF));
         ProcessaEventos(m, raiz);
-        TratamentoAceite(m, FileListBox1, pasta, nome, m.contadores.iMDFeAutorizada);
+        TratamentoAceite(m, pasta, nome, m.contadores.iMDFeAutorizada);
         return true;
     });
 }

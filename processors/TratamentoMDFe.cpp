@@ -25,17 +25,14 @@ std::string InstrucaoProtocolo(const std::string& cStatLote, const std::string& 
            " CD_ST_MDFE = " + NumeroOuNull(cStat) + " where id_mdf = " + std::to_string(id);
 }
 
-void TratamentoErro(Monitor& m, FileList& lista, const std::string& pasta, const std::string& nome) {
+void TratamentoErro(Monitor& m, const std::string& pasta, const std::string& nome) {
     ++m.contadores.iConfirmacaoErro;
     std::string destino = MoveArquivo(m, pasta, nome, 5);
     PerguntaVerErro(m, destino);
-    lista.Refresh();
 }
 
-void TratamentoAceite(Monitor& m, FileList& lista, const std::string& pasta, const std::string& nome,
-                      int32_t& contador) {
+void TratamentoAceite(Monitor& m, const std::string& pasta, const std::string& nome, int32_t& contador) {
     MoveArquivo(m, pasta, nome, 12);
-    lista.Refresh();
     ++contador;
 }
 
