@@ -15,4 +15,14 @@ cmake --build build -j"$(nproc)"
 source scripts/firebird-server.sh
 firebird_server_start
 
+# The end-to-end tests run the real program on a display: Xvfb :99 when
+# there is none.
+if [ -z "${DISPLAY:-}" ]; then
+    Xvfb :99 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X99 ] && break; sleep 0.1; done
+    export DISPLAY=:99
+fi
+
 ctest --test-dir build --output-on-failure -j2
