@@ -151,7 +151,9 @@ Saida Executa(const std::vector<std::string>& args, const std::vector<std::strin
 
 void GaranteTela() {
     static XvfbProprio xvfb;
-    static std::unique_ptr<QGuiApplication> app;
+    // Never destroyed: Qt must not be torn down among the exit handlers,
+    // after its own statics.
+    static QGuiApplication* app = nullptr;
     if (app) return;
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
@@ -168,7 +170,7 @@ void GaranteTela() {
     static int argc = 1;
     static char nomePrograma[] = "test_e2e";
     static char* argv[] = {nomePrograma, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
+    app = new QGuiApplication(argc, argv);
 }
 
 Estacao::Estacao(const std::string& servidor) {
@@ -284,14 +286,14 @@ std::vector<Dialogo> Estacao::Atende(pid_t pid) {
     std::vector<Dialogo> lidos;
     for (unsigned long janela : Janelas(pid)) {
         if (!EhDialogo(janela)) continue;
+        // Keys are sent to the window itself, not to whatever has the focus:
+        // other tests may be answering dialogs on the same display.
         Dialogo d{Titulo(janela), false};
-        Executa({"xdotool", "windowfocus", "--sync", std::to_string(janela)});
-        Executa({"xdotool", "key", "--clearmodifiers", "alt+n"});
+        Executa({"xdotool", "key", "--window", std::to_string(janela), "alt+n"});
         if (Sumiu(pid, janela, 20)) {
             d.pergunta = true;
         } else {
-            Executa({"xdotool", "windowfocus", "--sync", std::to_string(janela)});
-            Executa({"xdotool", "key", "--clearmodifiers", "Return"});
+            Executa({"xdotool", "key", "--window", std::to_string(janela), "Return"});
             Sumiu(pid, janela, 40);
         }
         lidos.push_back(d);
