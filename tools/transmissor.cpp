@@ -240,7 +240,8 @@ int Executa(const Argumentos& a) {
             if (sua == etapa) Grava(caminho(f), f.conteudo);
         }
 
-    std::cout << "Cenário " << a.cenario << " para a empresa " << a.cnpj << " em " << raiz << a.cnpj << "\\\n\n";
+    std::cout << "Cenário " << a.cenario << " para a empresa " << a.cnpj << " em "
+              << platform::ToNative(raiz + a.cnpj + "\\") << "\n\n";
     for (const Arquivo& f : plano.arquivos) {
         std::cout << f.pasta << f.nome << "\n    -> " << NomeDestino(f.destino);
         if (f.destino != Destino::Guardado) std::cout << "; " << Contagem(f.contadores);
