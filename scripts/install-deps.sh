@@ -13,6 +13,7 @@ packages=(
   libxml2-utils openssl python3
   xdg-user-dirs
   clang libclang-rt-14-dev
+  locales
 )
 
 missing=()
@@ -25,4 +26,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Brazilian locale the ERP's users have: the tests read the system's
+# short date, long time and thousands separator from it.
+if ! locale -a 2>/dev/null | grep -qi '^pt_BR\.utf-\?8$'; then
+  sed -i 's/^# *\(pt_BR\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^pt_BR\.UTF-8 UTF-8' /etc/locale.gen || echo 'pt_BR.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
 fi
