@@ -4,7 +4,7 @@
 #include "maintenance/Atualizacao.h"
 #include "platform/Error.h"
 #include "tests/maintenance/LocalServers.h"
-#include "tests/maintenance/ScopedEnv.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 using namespace std::string_literals;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "maintenance/PrimeiraExecucao.h"
-#include "tests/maintenance/ScopedEnv.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 namespace velmora {

@@ -15,7 +15,7 @@
 #include "monitor/Monitor.h"
 #include "platform/Paths.h"
 #include "tests/maintenance/LocalServers.h"
-#include "tests/maintenance/ScopedEnv.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"

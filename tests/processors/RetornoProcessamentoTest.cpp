@@ -11,6 +11,7 @@
 #include "platform/Locale.h"
 #include "processors/Processadores.h"
 #include "tests/support/Engine.h"
+#include "tests/support/ScopedEnv.h"
 #include "tools/transmissor/Documentos.h"
 
 namespace velmora {
@@ -165,9 +166,7 @@ TEST_F(ProcessingResult, PrintingStartsTheToolWithItsParameterText) {
                "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done; } > " + record + ".tmp && mv " +
                    record + ".tmp " + record + "\n");
     fs::permissions(wine.path() / "drive_c/unimake/uninfe/unidanfe.exe", fs::perms::owner_all);
-    const char* previous = getenv("WINEPREFIX");
-    std::string saved = previous ? previous : "";
-    setenv("WINEPREFIX", wine.path().c_str(), 1);
+    test::ScopedEnv prefix("WINEPREFIX", wine.path().string());
 
     // A root with blanks in it stays inside the quotes of ARQUIVO.
     std::string root = db.Dir().str() + "raiz com brancos/";
@@ -192,7 +191,6 @@ TEST_F(ProcessingResult, PrintingStartsTheToolWithItsParameterText) {
     EXPECT_EQ(text, fs::canonical(wine.path() / "drive_c/unimake/unidanfe").string() + "\n[ARQUIVO=" + document +
                         "]\n[COPIAS=1]\n[SAIDAERROS=A]\n[CONFIGURACAO=" + kCnpj + "]\n");
     EXPECT_TRUE(ui.messages.empty());
-    if (previous) setenv("WINEPREFIX", saved.c_str(), 1); else unsetenv("WINEPREFIX");
 }
 
 TEST_F(ProcessingResult, PayloadInAnUnquotedValueNeverReachesTheDatabase) {
