@@ -1,21 +1,13 @@
 #include "maintenance/VersaoBanco.h"
 
 #include "monitor/Monitor.h"
+#include "monitor/Passos.h"
 
 namespace velmora {
 
 namespace {
 
 constexpr const char* kVersaoInicial = "Versao Inicial";
-
-std::string Aspas(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c;
-        if (c == '\'') quoted += '\'';
-    }
-    return quoted + "'";
-}
 
 // Commits through the transaction itself, so the work is kept and the one
 // transaction of the program stays open for whatever runs next.
@@ -38,11 +30,11 @@ void VerificaVersaoBanco(Monitor& m, db::Connection& connection) {
 
     // Only VERSAO_ERP is looked for: both columns were always added together.
     query.SetSQL(std::string(" sELECT r.* FROM RDB$RELATION_fields r") + " where " + "r.RDB$relation_name =" +
-                 Aspas("TAB_PARAMETRO") + " and  r.RDB$field_name = " + Aspas("VERSAO_ERP"));
+                 Literal("TAB_PARAMETRO") + " and  r.RDB$field_name = " + Literal("VERSAO_ERP"));
     query.Open();
 
     if (!query.IsEmpty()) {
-        query.SetSQL(std::string(" sELECT coalesce(VERSAO_ERP,") + Aspas(kVersaoInicial) +
+        query.SetSQL(std::string(" sELECT coalesce(VERSAO_ERP,") + Literal(kVersaoInicial) +
                      ") as coalesce from  TAB_PARAMETRO");
         query.Open();
         m.VersaoERP = query.FieldByName("coalesce").AsString();
@@ -64,7 +56,7 @@ void VerificaVersaoBanco(Monitor& m, db::Connection& connection) {
     ConfirmaMantendo(connection);
 
     m.VersaoERP = kVersaoInicial;
-    Executa(query, " update tab_parametro a set a.VERSAO_ERP = " + Aspas(m.VersaoERP));
+    Executa(query, " update tab_parametro a set a.VERSAO_ERP = " + Literal(m.VersaoERP));
     ConfirmaMantendo(connection);
 }
 
