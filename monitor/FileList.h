@@ -4,12 +4,12 @@
 // The walk handles files in ascending name order (letter case ignored) and
 // must also take a matching file that arrives while it runs. Reading the
 // folder again after every file would make a backlog of N files cost N
-// listings of up to N names; instead the list keeps the snapshot it read and
-// the names already taken in this walk, hands out the snapshot's names in
-// order, and reads the folder again only when the snapshot is used up. A
-// fresh listing with no name that has not been taken ends the walk, so a file
-// left behind (skipped, or whose move failed) is stepped past and the walk
-// always ends.
+// listings of up to N names; instead the list keeps the snapshot it read,
+// hands out its names in order, and reads the folder again only when the
+// snapshot is used up. The names taken in this walk that are still in the
+// folder at a fresh listing (left behind: skipped, or their move failed) are
+// remembered and stepped past; a fresh listing with nothing else ends the
+// walk, so the walk always ends.
 #include <set>
 #include <string>
 #include <vector>
@@ -31,7 +31,7 @@ private:
     std::vector<std::string> listing_;
     size_t position_ = 0;
     bool handedOut_ = false;   // a name of the current listing was handed out
-    std::set<std::string> taken_;
+    std::set<std::string> taken_;   // taken earlier and still in the folder
 };
 
 } // namespace velmora
