@@ -6,6 +6,7 @@
 // marker held for writing are in tests/monitor.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -273,6 +274,30 @@ TEST_F(Fault, ADestinationThatCannotTakeFilesLeavesThemAfterTheirUpdateAndTheWal
             fs::remove(Folder(kCnpj, "Erro/") + name);
         }
     }
+}
+
+TEST_F(Fault, AResultDroppedAgainUnderAHandledNameWaitsForTheNextPass) {
+    // While the second file is in hand the transmitter writes the first
+    // one's answer again, under the same name: the walk cannot tell it from
+    // a file it left behind, steps past it and ends; the next pass takes it.
+    Drop(kCnpj, tx::NomeEvento(key), Closing(key));
+    Drop(kCnpj, tx::NomeEvento(key2), Closing(key2));
+    hooked.onShow = [&](const std::string& name) {
+        if (name == tx::NomeEvento(key2)) Drop(kCnpj, tx::NomeEvento(key), Closing(key, "631"));
+    };
+    EXPECT_NO_THROW(RunPass(kCnpj));
+    hooked.onShow = nullptr;
+    EXPECT_EQ(std::count(hooked.fileNames.begin(), hooked.fileNames.end(), tx::NomeEvento(key)), 1);
+    EXPECT_TRUE(fs::is_regular_file(Retorno(kCnpj) + tx::NomeEvento(key)));
+    EXPECT_TRUE(fs::is_regular_file(Folder(kCnpj, "Retorno/OK/") + tx::NomeEvento(key)));
+    EXPECT_EQ(m->contadores.iMDFeEncerrada, 2);
+
+    EXPECT_NO_THROW(RunPass(kCnpj));
+    // The second answer refused the closing: filed in "\Erro\", beside the
+    // first answer in "\Retorno\OK\".
+    EXPECT_FALSE(fs::exists(Retorno(kCnpj) + tx::NomeEvento(key)));
+    EXPECT_TRUE(fs::is_regular_file(Folder(kCnpj, "Erro/") + tx::NomeEvento(key)));
+    EXPECT_EQ(db.Value("select CD_ST_ENC_MDFE from mov_mdfe where id_mdf = " + std::to_string(id)), "631");
 }
 
 } // namespace
