@@ -61,9 +61,11 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
 
     // The ERP writes its INI files in the ANSI code page; the whole file is
     // decoded at once so that one encoding applies to every line.
-    std::string text = AnsiToUtf8(*raw);
+    // A byte-order mark goes before decoding: the rest may still be ANSI.
+    std::string_view bytes = *raw;
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    std::string text = AnsiToUtf8(bytes);
     std::string_view view = text;
-    if (view.starts_with("\xEF\xBB\xBF")) view.remove_prefix(3);
 
     const std::string wantedSection = Trim(section);
     const std::string wantedKey = Trim(key);

@@ -81,6 +81,9 @@ TEST(ReadProfileString, DecodesAnsiAndSkipsTheByteOrderMark) {
     // A byte-order mark in front of the first section must not hide it.
     const std::string bom = dir.Write("bom.ini", "\xEF\xBB\xBF[Database]\nname=S\xC3\xA3o.FDB\n");
     EXPECT_EQ(ReadProfileString(bom, "Database", "name"), "S\xC3\xA3o.FDB");
+    // Nor in front of a file that is otherwise in the ANSI code page.
+    const std::string bomAnsi = dir.Write("bom-ansi.ini", "\xEF\xBB\xBF[Database]\nname=S\xE3o.FDB\n");
+    EXPECT_EQ(ReadProfileString(bomAnsi, "Database", "name"), "S\xC3\xA3o.FDB");
 }
 
 } // namespace
