@@ -74,8 +74,7 @@ void Monitor::ProcessaEmpresas() {
 void Monitor::ProcessaPastaRetorno(const std::string& pasta) {
     Pump();
     PassObjects pass(*this);
-    for (const auto& processador : kProcessadores)
-        processador.executa(*this, *vXMLDoc, FileListBox1, pasta);
+    for (Processador processador : kProcessadores) processador(*this, *vXMLDoc, FileListBox1, pasta);
     AtualizaContadores();
 }
 

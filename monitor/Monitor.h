@@ -92,7 +92,6 @@ public:
     [[noreturn]] void EncerraPrograma();
     [[noreturn]] void EncerraPrograma(const std::string& title, const std::string& text,
                                       Icon icon = Icon::Error);
-    bool Encerrando() const { return ending_; }
 
 private:
     void CheckEnd();

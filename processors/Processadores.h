@@ -26,23 +26,11 @@ void ProcessaErroMDFe(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileLis
 void ProcessaErroEnvioLote(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta);
 void ProcessaErroEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta);
 
-struct ProcessadorDaPassagem {
-    const char* nome;
-    Processador executa;
-};
-
 // The order in which one company pass runs them.
-inline constexpr ProcessadorDaPassagem kProcessadores[] = {
-    {"ProcessaNumeroLote", ProcessaNumeroLote},
-    {"ProcessaRetornoProcessamento", ProcessaRetornoProcessamento},
-    {"ProcessaRetornoEvento", ProcessaRetornoEvento},
-    {"ProcessaRetornoSituacao", ProcessaRetornoSituacao},
-    {"ProcessaErroRecibo", ProcessaErroRecibo},
-    {"ProcessaErroSituacao", ProcessaErroSituacao},
-    {"ProcessaErroProcessamento", ProcessaErroProcessamento},
-    {"ProcessaErroMDFe", ProcessaErroMDFe},
-    {"ProcessaErroEnvioLote", ProcessaErroEnvioLote},
-    {"ProcessaErroEvento", ProcessaErroEvento},
+inline constexpr Processador kProcessadores[] = {
+    ProcessaNumeroLote,    ProcessaRetornoProcessamento, ProcessaRetornoEvento, ProcessaRetornoSituacao,
+    ProcessaErroRecibo,    ProcessaErroSituacao,         ProcessaErroProcessamento, ProcessaErroMDFe,
+    ProcessaErroEnvioLote, ProcessaErroEvento,
 };
 
 // Shared by the processing-result, event and status-query processors.

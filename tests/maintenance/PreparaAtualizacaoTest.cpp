@@ -9,6 +9,7 @@
 #include "maintenance/Atualizacao.h"
 #include "monitor/Monitor.h"
 #include "platform/Locale.h"
+#include "tests/support/FileTimes.h"
 #include "platform/Paths.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempDir.h"
@@ -54,19 +55,6 @@ TEST(PreparaAtualizacao, UpdateFolderIsASiblingOfTheConfigurationFolder) {
     }
 }
 
-void SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute, int second) {
-    std::tm local{};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    timespec times[2] = {{std::mktime(&local), 0}, {std::mktime(&local), 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
 TEST(DataArquivo, ShortDateAndLongTimeWithoutTheTimeAtMidnight) {
     platform::OverrideLocale(platform::LocaleSettings{"%d/%m/%Y", "%H:%M:%S", "."});
     struct Case {
@@ -82,7 +70,7 @@ TEST(DataArquivo, ShortDateAndLongTimeWithoutTheTimeAtMidnight) {
     const std::string file = dir.Write("velmoraMonitorMDFe.exe", "program");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        SetLocalWriteTime(file, c.year, c.month, c.day, c.hour, c.minute, c.second);
+        test::SetLocalWriteTime(file, c.year, c.month, c.day, c.hour, c.minute, c.second);
         EXPECT_EQ(DataArquivo(file), c.text);
     }
     EXPECT_EQ(DataArquivo(dir.str() + "missing.exe"), "");

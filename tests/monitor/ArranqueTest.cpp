@@ -5,11 +5,11 @@
 
 #include <chrono>
 #include <filesystem>
-#include <sys/time.h>
 
 #include "monitor/Monitor.h"
 #include "platform/Locale.h"
 #include "tests/support/ErpEnvironment.h"
+#include "tests/support/FileTimes.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/transmissor/Documentos.h"
@@ -24,16 +24,7 @@ protected:
     void SetUp() override {
         platform::OverrideLocale(platform::LocaleSettings{"%d/%m/%Y", "%H:%M:%S", "."});
         // The program was last written on 25 March 2019 at 14:37:22.
-        std::tm when{};
-        when.tm_year = 119;
-        when.tm_mon = 2;
-        when.tm_mday = 25;
-        when.tm_hour = 14;
-        when.tm_min = 37;
-        when.tm_sec = 22;
-        when.tm_isdst = -1;
-        struct timeval times[2] = {{std::mktime(&when), 0}, {std::mktime(&when), 0}};
-        ASSERT_EQ(utimes(env.Program().c_str(), times), 0);
+        test::SetLocalWriteTime(env.Program(), 2019, 3, 25, 14, 37, 22);
         env.PrepareCurrentUpdateFolder();
         root = db.Dir().str() + "mdfe/";
         fs::create_directories(root);

@@ -12,6 +12,7 @@
 
 #include "platform/Error.h"
 #include "tests/platform/Helpers.h"
+#include "tests/support/FileTimes.h"
 #include "tests/support/TempDir.h"
 
 namespace velmora::platform {
@@ -19,21 +20,6 @@ namespace {
 
 using test::TempDir;
 namespace fs = std::filesystem;
-
-// Sets a file's last-write time to a local date-time plus some nanoseconds.
-void SetLocalMtime(const std::string& path, int year, int month, int day, int hour, int minute, int second,
-                   long nanoseconds = 0) {
-    std::tm local {};
-    local.tm_year = year - 1900;
-    local.tm_mon = month - 1;
-    local.tm_mday = day;
-    local.tm_hour = hour;
-    local.tm_min = minute;
-    local.tm_sec = second;
-    local.tm_isdst = -1;
-    const timespec times[2] = {{std::mktime(&local), nanoseconds}, {std::mktime(&local), nanoseconds}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
 
 TEST(MatchesMask, WildcardsCoverTheWholeNameIgnoringCase) {
     struct Case {
@@ -140,7 +126,7 @@ TEST(MoveFileReplace, AcrossFileSystemsCopiesThenRemoves) {
     const std::string other = pattern;
 
     const std::string from = local.Write("1-sit.xml", "content");
-    SetLocalMtime(from, 2015, 3, 10, 14, 25, 30);
+    test::SetLocalWriteTime(from, 2015, 3, 10, 14, 25, 30);
     { std::ofstream(other + "/1-sit.xml") << "old"; }
     EXPECT_TRUE(MoveFileReplace(from, other + "/1-sit.xml"));
     EXPECT_FALSE(local.Exists("1-sit.xml"));
@@ -177,7 +163,7 @@ TEST(CopyFile, FailIfExistsLeavesTheDestinationAlone) {
     const std::string from = dir.Write("mestre/velmoraEmpresa.exe", "novo");
     dir.Write("atualiza/velmoraEmpresa.exe", "antigo");
     fs::create_directory(dir.path() / "vazia");
-    SetLocalMtime(from, 2020, 1, 2, 3, 4, 6);
+    test::SetLocalWriteTime(from, 2020, 1, 2, 3, 4, 6);
 
     EXPECT_FALSE(CopyFile(from, dir.str() + "atualiza\\velmoraEmpresa.exe", true));
     EXPECT_EQ(dir.Read("atualiza/velmoraEmpresa.exe"), "antigo");
@@ -218,7 +204,7 @@ TEST(LastWriteTime, LocalTimeRoundedDownToEvenSeconds) {
         int expected;
     } cases[] = {{30, 0, 30}, {31, 0, 30}, {31, 999999999, 30}, {59, 500000000, 58}, {0, 1, 0}};
     for (const auto& c : cases) {
-        SetLocalMtime(file, 2015, 3, 10, 14, 25, c.second, c.nanoseconds);
+        test::SetLocalWriteTime(file, 2015, 3, 10, 14, 25, c.second, c.nanoseconds);
         EXPECT_EQ(LastWriteTime(file), (LocalDateTime{2015, 3, 10, 14, 25, c.expected})) << c.second;
     }
     EXPECT_EQ(LastWriteTime(dir.str() + "nada.exe"), std::nullopt);

@@ -23,6 +23,14 @@ using test::EngineTest;
 
 const std::string kCnpj = "12345678000199";
 
+// The month folder ("yyyymm") the printing step looks in today.
+std::string ThisMonth() {
+    auto now = platform::Now();
+    char month[8];
+    std::snprintf(month, sizeof month, "%04d%02d", now.year, now.month);
+    return month;
+}
+
 class ProcessingResult : public EngineTest {
 protected:
     void SetUp() override {
@@ -33,10 +41,7 @@ protected:
     }
     // Stores the authorised document where the printing step looks for it.
     void StoreAuthorisedDocument() {
-        auto now = platform::Now();
-        char month[8];
-        std::snprintf(month, sizeof month, "%04d%02d", now.year, now.month);
-        db.Dir().Write("mdfe/" + kCnpj + "/Enviado/Autorizados/" + month + "/" + tx::NomeProcMDFe(key),
+        db.Dir().Write("mdfe/" + kCnpj + "/Enviado/Autorizados/" + ThisMonth() + "/" + tx::NomeProcMDFe(key),
                        tx::ProcMDFe(key, "941260000000001"));
     }
     std::vector<std::optional<std::string>> Row() {
@@ -141,9 +146,7 @@ TEST_F(ProcessingResult, MissingAuthorisedDocumentWarnsThenAbandonsThePassSilent
     EXPECT_THROW(RunPass(kCnpj), SilentAbort);
 
     ASSERT_EQ(ui.messages.size(), 1u);
-    auto now = platform::Now();
-    char month[8];
-    std::snprintf(month, sizeof month, "%04d%02d", now.year, now.month);
+    const std::string month = ThisMonth();
     std::string path = Root() + kCnpj + "\\Enviado\\Autorizados\\" + month + "\\MDFe" + key + "-procMDFe.xml";
     EXPECT_EQ(ui.messages[0].title, "Atenção");
     EXPECT_EQ(ui.messages[0].icon, Icon::Warning);
@@ -172,9 +175,7 @@ TEST_F(ProcessingResult, PrintingStartsTheToolWithItsParameterText) {
     std::string root = db.Dir().str() + "raiz com brancos/";
     fs::create_directories(root);
     db.SetRootFolder(root);
-    auto now = platform::Now();
-    char month[8];
-    std::snprintf(month, sizeof month, "%04d%02d", now.year, now.month);
+    const std::string month = ThisMonth();
     db.Dir().Write("raiz com brancos/" + kCnpj + "/Enviado/Autorizados/" + month + "/MDFe" + key + "-procMDFe.xml",
                    tx::ProcMDFe(key, "1"));
     tx::Processamento p;
