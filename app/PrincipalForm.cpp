@@ -18,7 +18,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include "app/Icons.h"
-#include "maintenance/MensagemConfirmarGenericaForm.h"
+#include "app/MensagemConfirmarGenericaForm.h"
 #include "platform/Locale.h"
 
 namespace velmora::app {

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 #include "monitor/Monitor.h"
-#include "platform/UserInterface.h"
+#include "monitor/UserInterface.h"
 
 class QLabel;
 class QListWidget;

@@ -35,7 +35,7 @@
 
 #include "db/Database.h"
 #include "monitor/Monitor.h"
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 #include "platform/FileSystem.h"
 #include "platform/UniqueFd.h"
 #include "tests/support/TempDir.h"
@@ -223,10 +223,9 @@ void HandToServerUser(const std::string& path) {
 // The monitor of a benchmark: connected, root and company set as a cycle
 // sets them.
 struct Bancada {
-    explicit Bancada(const std::string& folder, const std::string& server = "") : raiz(folder + "mdfe/"), m(ui) {
-        m.ConectaBanco((server.empty() ? "" : server + ":") + folder + "ERP.FDB");
-        m.it_sPastaRaizMDFe = raiz;
-        m.it_sCNPJEmpresa = kCnpj;
+    explicit Bancada(const std::string& folder, const std::string& server = "")
+        : raiz(folder + "mdfe/"), local((server.empty() ? "" : server + ":") + folder + "ERP.FDB"), m(ui) {
+        m.ConectaBanco(local);
         CriaPastas(raiz, kCnpj);
     }
     std::string Retorno() const { return MontaCaminho(3, raiz, kCnpj); }
@@ -251,16 +250,17 @@ struct Bancada {
     // One company pass over the return folder.
     double Pass() {
         auto start = std::chrono::steady_clock::now();
-        m.ProcessaPastaRetorno(Retorno());
+        m.ProcessaPastaRetorno(raiz, kCnpj);
         return Seconds(std::chrono::steady_clock::now() - start);
     }
 
     // The floor of a drain: per file the look-up, the update and its
-    // " commit retain" the event processor runs, through the same session,
-    // and the same move.
+    // " commit retain" the event processor runs, through a session set up
+    // as the monitor's, and the same move.
     double Floor(int n) {
-        db::Query pesquisa(*m.IBD_BancoDados, "qryPesquisa", m.IBT_BancoDados.get());
-        db::Query update(*m.IBD_BancoDados, "qryUpdate", m.IBT_BancoDados.get());
+        test::Session sessao(local);
+        db::Query pesquisa(sessao.connection, "qryPesquisa", &sessao.transaction);
+        db::Query update(sessao.connection, "qryUpdate", &sessao.transaction);
         auto start = std::chrono::steady_clock::now();
         for (int i = 1; i <= n; ++i) {
             const std::string chave = Chave(i);
@@ -283,6 +283,7 @@ struct Bancada {
     }
 
     std::string raiz;
+    std::string local;
     NullUi ui;
     Monitor m;
 };

@@ -1,6 +1,5 @@
 #include "config/Configuracao.h"
 
-#include "monitor/Monitor.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
@@ -40,31 +39,32 @@ std::string ArquivoIniLocal() {
     return CaminhoIgnorandoCaixa(pasta, base + ".ini");
 }
 
-std::string LeConfiguracao(Monitor& m) {
-    std::string ini = ArquivoIniLocal();
-    m.locainiServidor = platform::ReadProfileString(ini, "IniServidor", "nomearquivo", "");
-    if (!platform::FileExists(m.locainiServidor))
-        m.EncerraPrograma(kAvisoDoSistema, "Não foi encontrado o arquivo de inicialização", Icon::Error);
-    m.sServidor = platform::ReadProfileString(m.locainiServidor, "Database", "Servidor", "");
-    m.sPath = platform::ReadProfileString(m.locainiServidor, "Database", "path", "");
-    m.sBanco = platform::ReadProfileString(m.locainiServidor, "Database", "name", "");
-    if (!platform::Trim(m.sServidor).empty()) return m.sServidor + ":" + m.sPath + m.sBanco;
-    return m.sPath + m.sBanco;
+std::string Configuracao::LocalBanco() const {
+    if (!platform::Trim(sServidor).empty()) return sServidor + ":" + sPath + sBanco;
+    return sPath + sBanco;
 }
 
-std::string PastaDadosServidor(Monitor& m) {
+Configuracao LeConfiguracao() {
+    Configuracao c;
+    c.locainiServidor = platform::ReadProfileString(ArquivoIniLocal(), "IniServidor", "nomearquivo", "");
+    if (!platform::FileExists(c.locainiServidor))
+        throw ConfiguracaoAusente("Não foi encontrado o arquivo de inicialização");
+    c.sServidor = platform::ReadProfileString(c.locainiServidor, "Database", "Servidor", "");
+    c.sPath = platform::ReadProfileString(c.locainiServidor, "Database", "path", "");
+    c.sBanco = platform::ReadProfileString(c.locainiServidor, "Database", "name", "");
+    return c;
+}
+
+std::string PastaDadosServidor() {
     std::string ini = ArquivoIniLocal();
     if (platform::FileExists(ini)) {
         std::string servidor = platform::ReadProfileString(ini, "IniServidor", "nomearquivo", "");
         if (!platform::FileExists(servidor))
-            m.EncerraPrograma(kAvisoDoSistema,
-                              "Não foi encontrado o arquivo de inicialização dentro da pasta velmora Empresa",
-                              Icon::Error);
+            throw ConfiguracaoAusente("Não foi encontrado o arquivo de inicialização dentro da pasta velmora Empresa");
         return platform::FolderWithSeparatorOf(servidor);
     }
     std::string pasta = platform::FolderWithSeparatorOf(PastaExecutavel()) + "Dados\\";
-    if (!platform::FolderExists(pasta))
-        m.EncerraPrograma(kAvisoDoSistema, "Não foi encontrado a pasta Dados no servidor", Icon::Error);
+    if (!platform::FolderExists(pasta)) throw ConfiguracaoAusente("Não foi encontrado a pasta Dados no servidor");
     return pasta;
 }
 

@@ -10,7 +10,7 @@
 
 #include "maintenance/PrimeiraExecucao.h"
 #include "maintenance/VersaoBanco.h"
-#include "monitor/Monitor.h"
+#include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "platform/Paths.h"
 #include "platform/Processes.h"
@@ -25,6 +25,7 @@ constexpr const char* kCaminhoAtualizador =
 constexpr const char* kAtualizador = "velmoraAtualizador.exe";
 constexpr const char* kAtualizadorBaixando = "oldvelmoraAtualizador.exe";
 constexpr const char* kMarcadorDebug = "DebugarDelphi.tmp";
+constexpr const char* kAvisoDoSistema = "Aviso do Sistema";
 constexpr const char* kFinalizado = ".\rO Sistema será finalizado.";
 
 DownloadLimits downloadLimits;
@@ -90,10 +91,10 @@ void InitCurlOnce() {
 
 void SetDownloadLimits(const DownloadLimits& limits) { downloadLimits = limits; }
 
-void PreparaAtualizacao(Monitor& m, const std::string& databaseName, const std::string& serverIniPath) {
+EstadoAtualizacao PreparaAtualizacao(const std::string& databaseName, const std::string& serverIniPath) {
     (void)databaseName;   // handed over with the path, but nothing here needs it
     const std::string executavel = platform::ExecutablePath();
-    auto& estado = m.atualizacao;
+    EstadoAtualizacao estado;
     estado.programa = platform::FileNameOf(executavel);
 
     // The update folder is a sibling of the folder that holds the server's
@@ -111,16 +112,17 @@ void PreparaAtualizacao(Monitor& m, const std::string& databaseName, const std::
     estado.pastaPrograma = platform::FolderOf(executavel);
     estado.pastaAtualizacaoCodificada = Codifica(estado.pastaAtualizacao);
     estado.pastaProgramaCodificada = Codifica(estado.pastaPrograma);
+    return estado;
 }
 
-void VerificaAtualizacao(Monitor& m, db::Connection& connection, int modo) {
-    const EstadoAtualizacao& estado = m.atualizacao;
+void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& estado, db::Connection& connection,
+                         int modo, VersaoBanco& versao) {
     const std::string atualizador = estado.pastaAtualizacao + "\\" + kAtualizador;
     const std::string baixando = estado.pastaAtualizacao + "\\" + kAtualizadorBaixando;
 
     // A developer debugging the program keeps it from being replaced under him.
     if (platform::FileExists(estado.pastaPrograma + "\\" + kMarcadorDebug)) {
-        m.Mensagem(kAvisoDoSistema,
+        avisos.Mensagem(kAvisoDoSistema,
                    "O aplicativo " + estado.programa + " não será atualizado. A pasta " +
                        estado.pastaPrograma + " está com o arquivo " + kMarcadorDebug,
                    Icon::Warning);
@@ -141,25 +143,26 @@ void VerificaAtualizacao(Monitor& m, db::Connection& connection, int modo) {
             platform::RenameFile(baixando, atualizador);
             platform::DeleteFile(baixando);
         } else {
-            m.Mensagem(kAvisoDoSistema,
+            avisos.Mensagem(kAvisoDoSistema,
                        "Não foi possível baixar o aplicativo para atualização inicial do seu sistema. "
                        "Tente novamente mais tarde ou entre em contato com o suporte técnico da velmora.",
                        Icon::None);
             platform::DeleteFile(baixando);
-            m.EncerraPrograma();
+            avisos.EncerraPrograma();
         }
     }
 
-    VerificaVersaoBanco(m, connection);
+    versao = VerificaVersaoBanco(connection);
 
     if (modo != 1) return;
 
     const std::string copia = estado.pastaAtualizacao + "\\" + estado.programa;
     if (!platform::FileExists(copia)) {
-        m.EncerraPrograma(kAvisoDoSistema,
-                          "Falha na atualização do aplicativo. Não foi encontrado o arquivo " + estado.programa +
-                              " na pasta " + estado.pastaAtualizacao + kFinalizado,
-                          Icon::Warning);
+        avisos.Mensagem(kAvisoDoSistema,
+                        "Falha na atualização do aplicativo. Não foi encontrado o arquivo " + estado.programa +
+                            " na pasta " + estado.pastaAtualizacao + kFinalizado,
+                        Icon::Warning);
+        avisos.EncerraPrograma();
     }
 
     // Any difference counts, an older copy too: the update folder holds the
@@ -168,13 +171,14 @@ void VerificaAtualizacao(Monitor& m, db::Connection& connection, int modo) {
     if (platform::LastWriteTime(programa) == platform::LastWriteTime(copia)) return;
 
     if (!platform::FileExists(atualizador)) {
-        m.EncerraPrograma(kAvisoDoSistema,
-                          std::string("Falha na atualização do aplicativo. Não foi encontrado o arquivo ") +
-                              kAtualizador + " na pasta " + estado.pastaAtualizacao + kFinalizado,
-                          Icon::Warning);
+        avisos.Mensagem(kAvisoDoSistema,
+                        std::string("Falha na atualização do aplicativo. Não foi encontrado o arquivo ") +
+                            kAtualizador + " na pasta " + estado.pastaAtualizacao + kFinalizado,
+                        Icon::Warning);
+        avisos.EncerraPrograma();
     }
 
-    m.ui.MostraMensagem("AVISO: Existe uma nova versão do aplicativo " + NomeSemExtensao(estado.programa) +
+    avisos.MostraMensagem("AVISO: Existe uma nova versão do aplicativo " + NomeSemExtensao(estado.programa) +
                             ". A atualização será feita automaticamente. Aguarde...",
                         false, true);
 

@@ -2,19 +2,21 @@
 // The update check at start-up and the names it records when the session opens.
 #include <string>
 #include "db/Database.h"
-#include "platform/FileSystem.h"
+#include "maintenance/AvisosAtualizacao.h"
+#include "maintenance/EstadoAtualizacao.h"
+#include "maintenance/VersaoBanco.h"
 
 namespace velmora {
 
-class Monitor;
+// The program file name, program folder and update folder (derived from the
+// server configuration file's path).
+EstadoAtualizacao PreparaAtualizacao(const std::string& databaseName, const std::string& serverIniPath);
 
-// Records the program file name, program folder and update folder (derived
-// from the server configuration file's path) in m.atualizacao.
-void PreparaAtualizacao(Monitor& m, const std::string& databaseName, const std::string& serverIniPath);
-
-// Mode 1 runs the whole check; may end the program (throws ProgramEnd) or hand
-// over to the updater (the process exits at once).
-void VerificaAtualizacao(Monitor& m, db::Connection& connection, int modo);
+// Mode 1 runs the whole check; may end the program (EncerraPrograma) or hand
+// over to the updater (the process exits at once). The version bookkeeping's
+// values land in `versao` as soon as it has run.
+void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& estado, db::Connection& connection,
+                         int modo, VersaoBanco& versao);
 
 // One GET of `url` into `destino` (created or replaced first; failing to
 // create it throws). True only for a 2xx answer received in full:

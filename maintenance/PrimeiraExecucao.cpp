@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"

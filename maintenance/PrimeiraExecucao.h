@@ -4,7 +4,7 @@
 // removed, and (for the ERP's main programs) the update folder filled from
 // the master folder named in the marker.
 #include <string>
-#include "monitor/Monitor.h"
+#include "maintenance/EstadoAtualizacao.h"
 
 namespace velmora {
 

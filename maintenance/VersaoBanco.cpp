@@ -1,7 +1,6 @@
 #include "maintenance/VersaoBanco.h"
 
-#include "monitor/Monitor.h"
-#include "monitor/Passos.h"
+#include "db/Sql.h"
 
 namespace velmora {
 
@@ -25,25 +24,26 @@ void Executa(db::Query& query, const std::string& sql) {
 
 } // namespace
 
-void VerificaVersaoBanco(Monitor& m, db::Connection& connection) {
+VersaoBanco VerificaVersaoBanco(db::Connection& connection) {
+    VersaoBanco versao;
     db::Query query(connection, "qryVerificaVersao");
 
     // Only VERSAO_ERP is looked for: both columns were always added together.
     query.SetSQL(std::string(" sELECT r.* FROM RDB$RELATION_fields r") + " where " + "r.RDB$relation_name =" +
-                 Literal("TAB_PARAMETRO") + " and  r.RDB$field_name = " + Literal("VERSAO_ERP"));
+                 db::Literal("TAB_PARAMETRO") + " and  r.RDB$field_name = " + db::Literal("VERSAO_ERP"));
     query.Open();
 
     if (!query.IsEmpty()) {
-        query.SetSQL(std::string(" sELECT coalesce(VERSAO_ERP,") + Literal(kVersaoInicial) +
+        query.SetSQL(std::string(" sELECT coalesce(VERSAO_ERP,") + db::Literal(kVersaoInicial) +
                      ") as coalesce from  TAB_PARAMETRO");
         query.Open();
-        m.VersaoERP = query.FieldByName("coalesce").AsString();
+        versao.VersaoERP = query.FieldByName("coalesce").AsString();
 
         query.Close();
         query.SetSQL(" select script_rodado from tab_parametro");
         query.Open();
-        m.ScriptRodado = query.FieldByName("script_rodado").AsString();
-        return;
+        versao.ScriptRodado = query.FieldByName("script_rodado").AsString();
+        return versao;
     }
 
     Executa(query, "alter table tab_parametro add script_rodado integer");
@@ -55,9 +55,10 @@ void VerificaVersaoBanco(Monitor& m, db::Connection& connection) {
                    "mov_log_atualizacao a)");
     ConfirmaMantendo(connection);
 
-    m.VersaoERP = kVersaoInicial;
-    Executa(query, " update tab_parametro a set a.VERSAO_ERP = " + Literal(m.VersaoERP));
+    versao.VersaoERP = kVersaoInicial;
+    Executa(query, " update tab_parametro a set a.VERSAO_ERP = " + db::Literal(versao.VersaoERP));
     ConfirmaMantendo(connection);
+    return versao;
 }
 
 } // namespace velmora

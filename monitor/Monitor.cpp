@@ -2,21 +2,17 @@
 
 #include "config/Configuracao.h"
 #include "maintenance/Atualizacao.h"
-#include "monitor/Ciclo.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "platform/Paths.h"
+#include "monitor/Ciclo.h"
 #include "platform/Text.h"
 
 namespace velmora {
 
-Monitor::Monitor(UserInterface& userInterface) : ui(userInterface) {}
+Monitor::Monitor(UserInterface& userInterface) : ui_(userInterface) {}
 
 Monitor::~Monitor() {
-    // The pass's objects hold on to the session; they go first.
-    vXMLDoc.reset();
-    qryUpdate.reset();
-    qryPesquisa.reset();
     try {
         DesconectaBanco();
     } catch (...) {
@@ -38,7 +34,7 @@ void Monitor::RunHandler(const std::function<void()>& handler) {
         ending_ = true;
     } catch (const SilentAbort&) {
     } catch (const std::exception& e) {
-        ui.MessageBox(kTitulo, TextoErroGenerico(e.what()), Icon::Error);
+        ui_.MessageBox(kTitulo, TextoErroGenerico(e.what()), Icon::Error);
     }
     --handlerDepth_;
     // A handler dispatched from a pump inside another one only marks the
@@ -52,7 +48,7 @@ void Monitor::RunHandler(const std::function<void()>& handler) {
             }
         }
         closed_ = true;
-        ui.CloseAndQuit();
+        ui_.CloseAndQuit();
     }
 }
 
@@ -69,23 +65,29 @@ void Monitor::FormCreate() {
     ZeraContadores();
     MostraVersao();
     AtualizaContadores();
-    std::string location = LeConfiguracao(*this);
-    ConectaBanco(location);
+    Configuracao configuracao;
+    try {
+        configuracao = LeConfiguracao();
+    } catch (const ConfiguracaoAusente& e) {
+        EncerraPrograma(kAvisoDoSistema, e.Message(), Icon::Error);
+    }
+    locainiServidor_ = configuracao.locainiServidor;
+    ConectaBanco(configuracao.LocalBanco());
     ProcessaEmpresas();
-    VerificaAtualizacao(*this, *IBD_BancoDados, 1);
-    ui.SetTimerEnabled(true);
+    VerificaAtualizacao(*this, atualizacao_, *conexao_, 1, versao_);
+    ui_.SetTimerEnabled(true);
 }
 
 void Monitor::Timer1Timer() {
     // A tick that comes due while a cycle runs (dispatched by one of the
     // cycle's own pumps) is dropped: the next one comes five seconds later.
-    if (CicloEmAndamento() || !IBD_BancoDados) return;
+    if (CicloEmAndamento() || !conexao_) return;
     Pump();
     try {
         ProcessaEmpresas();
     } catch (const std::exception& e) {
-        ui.SetTimerEnabled(false);
-        IBD_BancoDados->Disconnect();
+        ui_.SetTimerEnabled(false);
+        conexao_->Disconnect();
         std::string message = e.what();
         for (const char* fatal : {"Unable to complete network request to host", "Error reading data",
                                   "unprepared dynamic SQL"}) {
@@ -94,7 +96,7 @@ void Monitor::Timer1Timer() {
         }
     }
     if (!(ProcessoEmExecucao("velmoraEmpresa.exe") || ProcessoEmExecucao("velmoraEmpresa4.exe")) ||
-        !ServidorConectado(*this))
+        !ServidorConectado())
         EncerraPrograma();
 }
 
@@ -113,7 +115,7 @@ void Monitor::BitBtn3Click() {
 }
 
 void Monitor::Sair1Click() {
-    ui.SetTimerEnabled(false);
+    ui_.SetTimerEnabled(false);
     if (CicloEmAndamento()) {
         // Chosen from a pump inside a running cycle: the cycle is abandoned
         // at that pump (between files, never inside one) and the session is
@@ -123,20 +125,20 @@ void Monitor::Sair1Click() {
     }
     DesconectaBanco();
     ending_ = true;   // ticks dispatched below find the end already decided
-    ui.ProcessMessages();
+    ui_.ProcessMessages();
     EncerraPrograma();
 }
 
 // ---------------------------------------------------------------- counters
 
 void Monitor::ZeraContadores() {
-    contadores = Contadores{};
-    ui.ShowFileName("");
+    contadores_ = Contadores{};
+    ui_.ShowFileName("");
 }
 
-void Monitor::AtualizaContadores() { ui.ShowCounters(contadores); }
+void Monitor::AtualizaContadores() { ui_.ShowCounters(contadores_); }
 
-void Monitor::MostraArquivo(const std::string& nomeArquivo) { ui.ShowFileName(nomeArquivo); }
+void Monitor::MostraArquivo(const std::string& nomeArquivo) { ui_.ShowFileName(nomeArquivo); }
 
 void Monitor::MostraVersao() {
     auto when = platform::LastWriteTime(platform::ExecutablePath());
@@ -146,7 +148,7 @@ void Monitor::MostraVersao() {
         size_t length = platform::Utf8Length(text);
         text = platform::Utf8Left(text, length >= 3 ? length - 3 : 0);
     }
-    ui.ShowVersion("Versão: " + text);
+    ui_.ShowVersion("Versão: " + text);
 }
 
 // ---------------------------------------------------------------- services
@@ -156,17 +158,26 @@ void Monitor::CheckEnd() {
 }
 
 void Monitor::Pump() {
-    ui.ProcessMessages();
+    ui_.ProcessMessages();
     CheckEnd();
 }
 
 void Monitor::Mensagem(const std::string& title, const std::string& text, Icon icon) {
-    ui.MessageBox(title, text, icon);
+    ui_.MessageBox(title, text, icon);
     CheckEnd();
 }
 
+void Monitor::Aguarda(std::chrono::milliseconds duracao) {
+    ui_.Sleep(duracao);
+    CheckEnd();
+}
+
+void Monitor::MostraMensagem(const std::string& texto, bool confirma, bool fechaSozinha) {
+    ui_.MostraMensagem(texto, confirma, fechaSozinha);
+}
+
 bool Monitor::Pergunta(const std::string& text) {
-    bool answer = ui.AskYesNo(text);
+    bool answer = ui_.AskYesNo(text);
     CheckEnd();
     return answer;
 }
@@ -177,7 +188,7 @@ void Monitor::EncerraPrograma() {
 }
 
 void Monitor::EncerraPrograma(const std::string& title, const std::string& text, Icon icon) {
-    ui.MessageBox(title, text, icon);
+    ui_.MessageBox(title, text, icon);
     EncerraPrograma();
 }
 

@@ -1,9 +1,6 @@
 // Printing an authorised MDF-e through the transmitter maker's printing tool.
 #include <cstdio>
 
-#include "monitor/Monitor.h"
-#include "monitor/Passos.h"
-#include "monitor/Pastas.h"
 #include "platform/FileSystem.h"
 #include "platform/Locale.h"
 #include "platform/Processes.h"
@@ -22,22 +19,22 @@ std::string AnoMes(const platform::LocalDateTime& hoje) {
 }
 } // namespace
 
-void ImprimeMDFe(Monitor& m, int32_t id) {
-    m.qryPesquisa->Close();
-    m.qryPesquisa->SetSQL(
+void ImprimeMDFe(PassagemEmpresa& p, int32_t id) {
+    db::Query& qryPesquisa = p.Pesquisa();
+    qryPesquisa.Close();
+    qryPesquisa.SetSQL(
         " select mm.id_mdf, emp.no_cnpj_cpf, md.cd_chave_acesso_mdfe from mov_mdf mm inner join mov_mdfe md on "
         "(mm.id_mdf = md.id_mdf) inner join cad_pessoa emp on (emp.id_pessoa = mm.id_empresa) where mm.id_mdf = " +
         std::to_string(id));
-    m.qryPesquisa->Open();
-    std::string chave = m.qryPesquisa->FieldByName("cd_chave_acesso_mdfe").AsString();
-    std::string cnpj = m.qryPesquisa->FieldByName("no_cnpj_cpf").AsString();
+    qryPesquisa.Open();
+    std::string chave = qryPesquisa.FieldByName("cd_chave_acesso_mdfe").AsString();
+    std::string cnpj = qryPesquisa.FieldByName("no_cnpj_cpf").AsString();
 
-    std::string arquivo = MontaCaminho(9, m.it_sPastaRaizMDFe, m.it_sCNPJEmpresa) + AnoMes(platform::Now()) + "\\" +
-                          chave + "-procMDFe.xml";
+    std::string arquivo = p.Pasta(9) + AnoMes(platform::Now()) + "\\" + chave + "-procMDFe.xml";
     if (!platform::FileExists(arquivo)) {
-        m.Mensagem("Atenção",
-                   "O arquivo de NFe \"" + arquivo + " não foi encontrado.\r\nNão pode imprimir o MDFe.",
-                   Icon::Warning);
+        p.Servicos().Mensagem("Atenção",
+                              "O arquivo de NFe \"" + arquivo + " não foi encontrado.\r\nNão pode imprimir o MDFe.",
+                              Icon::Warning);
         throw SilentAbort();
     }
     std::string parametros = " ARQUIVO=\"" + arquivo + "\"" + " COPIAS=" + std::to_string(1) + " SAIDAERROS=A" +

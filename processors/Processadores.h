@@ -1,46 +1,50 @@
 #pragma once
-// The return-file processors. Each walks the company's return folder with its
-// own mask, turns each file into database updates, counters and a move.
+// The return-file processors, in the order one company pass runs them. Each
+// row is a processor: its name, the mask it lists the return folder with,
+// what it does with one file, and what comes before each of its turns.
+#include <cstdint>
 #include <string>
-#include <pugixml.hpp>
+#include "processors/Passagem.h"
 
 namespace velmora {
 
-class Monitor;
-class FileList;
+// One file each.
+Desfecho TrataNumeroLote(PassagemEmpresa& p, const std::string& nome);
+Desfecho TrataRetornoProcessamento(PassagemEmpresa& p, const std::string& nome);
+Desfecho TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome);
+Desfecho TrataRetornoSituacao(PassagemEmpresa& p, const std::string& nome);
+Desfecho TrataErroRecibo(PassagemEmpresa& p, const std::string& nome);
+Desfecho TrataErroSituacao(PassagemEmpresa& p, const std::string& nome);
+Desfecho TrataErroProcessamento(PassagemEmpresa& p, const std::string& nome);
+Desfecho TrataErroMDFe(PassagemEmpresa& p, const std::string& nome);
+Desfecho TrataErroEnvioLote(PassagemEmpresa& p, const std::string& nome);
+Desfecho TrataErroEvento(PassagemEmpresa& p, const std::string& nome);
 
-using Processador = void (*)(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1,
-                             const std::string& pasta);
+// The transmitter may still be writing a processing result it has just
+// dropped: each turn waits for it first.
+void AguardaRetornoProcessamento(PassagemEmpresa& p, const std::string& nome);
 
-void ProcessaNumeroLote(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta);
-void ProcessaRetornoProcessamento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1,
-                                  const std::string& pasta);
-void ProcessaRetornoEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta);
-void ProcessaRetornoSituacao(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1,
-                             const std::string& pasta);
-void ProcessaErroRecibo(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta);
-void ProcessaErroSituacao(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta);
-void ProcessaErroProcessamento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1,
-                               const std::string& pasta);
-void ProcessaErroMDFe(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta);
-void ProcessaErroEnvioLote(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta);
-void ProcessaErroEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta);
-
-// The order in which one company pass runs them.
+// "*-rec.err*" also matches every "*-pro-rec.err*" name; since the receipt
+// errors are walked first, a processing error present when the pass starts
+// is counted as a lot with error.
 inline constexpr Processador kProcessadores[] = {
-    ProcessaNumeroLote,    ProcessaRetornoProcessamento, ProcessaRetornoEvento, ProcessaRetornoSituacao,
-    ProcessaErroRecibo,    ProcessaErroSituacao,         ProcessaErroProcessamento, ProcessaErroMDFe,
-    ProcessaErroEnvioLote, ProcessaErroEvento,
+    {"ProcessaNumeroLote", "MDFe*-num-lot.xml*", TrataNumeroLote, nullptr},
+    {"ProcessaRetornoProcessamento", "*-pro-rec.xml*", TrataRetornoProcessamento, AguardaRetornoProcessamento},
+    {"ProcessaRetornoEvento", "MDFe*-eve.xml*", TrataRetornoEvento, nullptr},
+    {"ProcessaRetornoSituacao", "*-sit.xml*", TrataRetornoSituacao, nullptr},
+    {"ProcessaErroRecibo", "*-rec.err*", TrataErroRecibo, nullptr},
+    {"ProcessaErroSituacao", "*-sit.err*", TrataErroSituacao, nullptr},
+    {"ProcessaErroProcessamento", "*-pro-rec.err*", TrataErroProcessamento, nullptr},
+    {"ProcessaErroMDFe", "*mdfe.err*", TrataErroMDFe, nullptr},
+    {"ProcessaErroEnvioLote", "*env-loterps.err*", TrataErroEnvioLote, nullptr},
+    {"ProcessaErroEvento", "*-eve.err*", TrataErroEvento, nullptr},
 };
 
-// Shared by the processing-result, event and status-query processors.
-// Looks the record up by its stored key ("MDFe" and the 44 digits) into
-// it_iID_MDF (0 when absent).
-void BuscaIdMDFe(Monitor& m, const std::string& chave);
+// Shared by the processing-result, event and status-query processors:
 // iConfirmacaoErro + 1, the file to "\Erro\", the question.
-void TratamentoErro(Monitor& m, const std::string& pasta, const std::string& nome);
+Desfecho TratamentoErro(PassagemEmpresa& p, const std::string& nome);
 // The file to "\Retorno\OK\", then the outcome's counter + 1.
-void TratamentoAceite(Monitor& m, const std::string& pasta, const std::string& nome, int32_t& contador);
+Desfecho TratamentoAceite(PassagemEmpresa& p, const std::string& nome, int32_t& contador);
 
 // The protocol statement of an authorisation (processing results and status
 // queries): lot or document status, protocol, processing time, MDF-e status.
@@ -49,14 +53,15 @@ std::string InstrucaoProtocolo(const std::string& cStatLote, const std::string& 
 
 // Prints an authorised MDF-e through the printing tool; when its authorised
 // document is missing, tells the user and abandons the pass (SilentAbort).
-void ImprimeMDFe(Monitor& m, int32_t id);
+void ImprimeMDFe(PassagemEmpresa& p, int32_t id);
 
 // The lot number written on the record.
-void GravaNumeroLote(Monitor& m, int32_t id, int32_t lote);
+void GravaNumeroLote(PassagemEmpresa& p, int32_t id, int32_t lote);
 // The receipt's statement (status as read, receipt number, time, mean time).
 std::string InstrucaoRecibo(const std::string& cStat, const std::string& nRec, const std::string& dhRecbto,
                             const std::string& tMed, int32_t id);
-// Reads and applies the lot's receipt (named after the lot number).
-void ProcessaRecibo(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& lote);
+// Reads and applies the lot's receipt (named after the lot number) for the
+// record `id`.
+void ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id);
 
 } // namespace velmora

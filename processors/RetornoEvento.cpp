@@ -1,10 +1,10 @@
 // Event results ("MDFe" + key + "-eve.xml"): closing, cancellation and the
 // inclusion of a driver.
-#include "monitor/FileList.h"
-#include "monitor/Monitor.h"
-#include "monitor/Passos.h"
+#include "db/Sql.h"
 #include "platform/Text.h"
+#include "processors/LeituraXml.h"
 #include "processors/Processadores.h"
+#include "processors/ValoresSql.h"
 
 namespace velmora {
 
@@ -18,7 +18,7 @@ struct Evento {
 std::string InstrucaoEncerramentoOuCancelamento(const char* sufixo, const Evento& e, int32_t id) {
     std::string s = sufixo;
     return " update mov_mdfe set NO_PROTOCOLO_" + s + "_MDFE = " + NumeroOuNull(e.nProt) + "," + " DH_PROCESSA_" + s +
-           "_MDFE = " + "'" + DobraAspas(e.dhRegEvento) + "'" + "," + " CD_ST_" + s + "_MDFE = " +
+           "_MDFE = " + "'" + db::DobraAspas(e.dhRegEvento) + "'" + "," + " CD_ST_" + s + "_MDFE = " +
            NumeroOuNull(e.cStat) + " where id_mdf = " + std::to_string(id);
 }
 
@@ -26,65 +26,56 @@ std::string InstrucaoEncerramentoOuCancelamento(const char* sufixo, const Evento
 // protocol or date-time is never overwritten by a later result.
 std::string InstrucaoCondutor(const Evento& e, int32_t id) {
     return " update MOV_MDF_CONDUTOR set NO_PROTOCOLO_CONDUTOR = " + NumeroOuNull(e.nProt) + "," +
-           " DH_PROCESSA_CONDUTOR = " + "'" + DobraAspas(e.dhRegEvento) + "'" + "," + " CD_ST_CONDUTOR = " +
+           " DH_PROCESSA_CONDUTOR = " + "'" + db::DobraAspas(e.dhRegEvento) + "'" + "," + " CD_ST_CONDUTOR = " +
            NumeroOuNull(e.cStat) + " where id_mdf = " + std::to_string(id) + " and no_seq_evento = " +
            NumeroOuNull(e.nSeqEvento) + " and NO_PROTOCOLO_CONDUTOR is null" + " and DH_PROCESSA_CONDUTOR is null";
 }
 
 } // namespace
 
-void ProcessaRetornoEvento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1, const std::string& pasta) {
-    PercorrePasta(m, FileListBox1, pasta, "MDFe*-eve.xml*", [&](const std::string& nome) {
-        std::string caminho = pasta + nome;
-        m.it_sNomeArquivo = platform::Utf8Right(caminho, 56);
-        if (!ArquivoEhMDFe(caminho)) return false;
-        CarregaXml(vXMLDoc, caminho);
-        m.MostraArquivo(nome);
+Desfecho TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome) {
+    const std::string caminho = p.PastaRetorno() + nome;
+    const std::string final = platform::Utf8Right(caminho, 56);
+    if (!ArquivoEhMDFe(caminho)) return Desfecho::NaoEhMDFe;
+    CarregaXml(p.Documento(), caminho);
+    p.Servicos().MostraArquivo(nome);
 
-        pugi::xml_node infEvento = Container(ElementoRaiz(vXMLDoc), "infEvento");
-        std::string chMDFe = Texto(infEvento, "chMDFe");
-        // A rejected event's answer may lack the key: the file name has it.
-        std::string chave = !chMDFe.empty() ? "MDFe" + chMDFe
-                                            : platform::Utf8Left(m.it_sNomeArquivo,
-                                                                 platform::Utf8Length(m.it_sNomeArquivo) - 8);
-        Evento evento{Texto(infEvento, "nProt"), ConverteDataHora(Texto(infEvento, "dhRegEvento")),
-                      Texto(infEvento, "cStat"), Texto(infEvento, "nSeqEvento")};
-        std::string tpEvento = Texto(infEvento, "tpEvento");
+    pugi::xml_node infEvento = Container(ElementoRaiz(p.Documento()), "infEvento");
+    const std::string chMDFe = Texto(infEvento, "chMDFe");
+    // A rejected event's answer may lack the key: the file name has it.
+    const std::string chave =
+        !chMDFe.empty() ? "MDFe" + chMDFe : platform::Utf8Left(final, platform::Utf8Length(final) - 8);
+    const Evento evento{Texto(infEvento, "nProt"), ConverteDataHora(Texto(infEvento, "dhRegEvento")),
+                        Texto(infEvento, "cStat"), Texto(infEvento, "nSeqEvento")};
+    const std::string tpEvento = Texto(infEvento, "tpEvento");
 
-        BuscaIdMDFe(m, chave);
-        if (m.it_iID_MDF == 0) {
-            TratamentoErro(m, pasta, nome);
-            return true;
-        }
-        if (evento.nProt.empty()) {
-            TratamentoErro(m, pasta, nome);
-            ++m.contadores.iMDFeErro;
-            return true;
-        }
+    const int32_t id = p.BuscaIdMDFe(chave);
+    if (id == 0) return TratamentoErro(p, nome);
+    if (evento.nProt.empty()) {
+        TratamentoErro(p, nome);
+        ++p.Contagem().iMDFeErro;
+        return Desfecho::Rejeitado;
+    }
 
-        int32_t* contador = nullptr;
-        if (tpEvento == "110112") {
-            ExecutaAtualizacao(m, InstrucaoEncerramentoOuCancelamento("ENC", evento, m.it_iID_MDF));
-            contador = &m.contadores.iMDFeEncerrada;
-        } else if (tpEvento == "110111") {
-            ExecutaAtualizacao(m, InstrucaoEncerramentoOuCancelamento("CAN", evento, m.it_iID_MDF));
-            contador = &m.contadores.iMDFeCancelada;
-        } else if (tpEvento == "110114") {
-            ExecutaAtualizacao(m, InstrucaoCondutor(evento, m.it_iID_MDF));
-            contador = &m.contadores.iConfirmacaoRecebida;
-        } else {
-            // An event this monitor does not record: the file stays in the
-            // return folder for whoever does, and the walk steps past it.
-            return true;
-        }
-        if (evento.cStat == "135") {
-            TratamentoAceite(m, pasta, nome, *contador);
-        } else {
-            TratamentoErro(m, pasta, nome);
-            ++m.contadores.iMDFeErro;
-        }
-        return true;
-    });
+    int32_t* contador = nullptr;
+    if (tpEvento == "110112") {
+        p.ExecutaAtualizacao(InstrucaoEncerramentoOuCancelamento("ENC", evento, id));
+        contador = &p.Contagem().iMDFeEncerrada;
+    } else if (tpEvento == "110111") {
+        p.ExecutaAtualizacao(InstrucaoEncerramentoOuCancelamento("CAN", evento, id));
+        contador = &p.Contagem().iMDFeCancelada;
+    } else if (tpEvento == "110114") {
+        p.ExecutaAtualizacao(InstrucaoCondutor(evento, id));
+        contador = &p.Contagem().iConfirmacaoRecebida;
+    } else {
+        // An event this monitor does not record: the file stays in the
+        // return folder for whoever does, and the walk steps past it.
+        return Desfecho::Deixado;
+    }
+    if (evento.cStat == "135") return TratamentoAceite(p, nome, *contador);
+    TratamentoErro(p, nome);
+    ++p.Contagem().iMDFeErro;
+    return Desfecho::Rejeitado;
 }
 
 } // namespace velmora

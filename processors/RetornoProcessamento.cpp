@@ -1,9 +1,7 @@
 // Processing results ("*-pro-rec.xml"): the authorisation of an MDF-e.
 #include <chrono>
 
-#include "monitor/FileList.h"
-#include "monitor/Monitor.h"
-#include "monitor/Passos.h"
+#include "processors/LeituraXml.h"
 #include "processors/Processadores.h"
 
 namespace velmora {
@@ -18,45 +16,38 @@ bool LoteProcessado(const std::string& cStat) { return cStat == "100" || cStat =
 
 } // namespace
 
-void ProcessaRetornoProcessamento(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1,
-                                  const std::string& pasta) {
-    auto espera = [&] { m.ui.Sleep(std::chrono::milliseconds(3000)); };
-    PercorrePasta(
-        m, FileListBox1, pasta, "*-pro-rec.xml*",
-        [&](const std::string& nome) {
-            std::string caminho = pasta + nome;
-            if (!ArquivoEhMDFe(caminho)) return false;
-            CarregaXml(vXMLDoc, caminho);
-            m.MostraArquivo(nome);
+void AguardaRetornoProcessamento(PassagemEmpresa& p, const std::string&) {
+    p.Servicos().Aguarda(std::chrono::milliseconds(3000));
+}
 
-            pugi::xml_node raiz = ElementoRaiz(vXMLDoc);
-            std::string cStatLote = Texto(raiz, "cStat");
-            if (!LoteProcessado(cStatLote)) {
-                TratamentoErro(m, pasta, nome);
-                return true;
-            }
-            pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
-            std::string chMDFe = Texto(infProt, "chMDFe");
-            std::string dhRecbto = ConverteDataHora(Texto(infProt, "dhRecbto"));
-            std::string cStat = Texto(infProt, "cStat");
-            std::string nProt = Texto(infProt, "nProt");
+Desfecho TrataRetornoProcessamento(PassagemEmpresa& p, const std::string& nome) {
+    const std::string caminho = p.PastaRetorno() + nome;
+    if (!ArquivoEhMDFe(caminho)) return Desfecho::NaoEhMDFe;
+    CarregaXml(p.Documento(), caminho);
+    p.Servicos().MostraArquivo(nome);
 
-            BuscaIdMDFe(m, "MDFe" + chMDFe);
-            if (m.it_iID_MDF == 0) {
-                TratamentoErro(m, pasta, nome);
-                return true;
-            }
-            ExecutaAtualizacao(m, InstrucaoProtocolo(cStatLote, nProt, dhRecbto, cStat, m.it_iID_MDF));
-            if (cStat == "100") {
-                TratamentoAceite(m, pasta, nome, m.contadores.iMDFeAutorizada);
-                ImprimeMDFe(m, m.it_iID_MDF);
-            } else {
-                TratamentoErro(m, pasta, nome);
-                ++m.contadores.iMDFeErro;
-            }
-            return true;
-        },
-        espera);
+    pugi::xml_node raiz = ElementoRaiz(p.Documento());
+    const std::string cStatLote = Texto(raiz, "cStat");
+    if (!LoteProcessado(cStatLote)) return TratamentoErro(p, nome);
+
+    pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
+    const std::string chMDFe = Texto(infProt, "chMDFe");
+    const std::string dhRecbto = ConverteDataHora(Texto(infProt, "dhRecbto"));
+    const std::string cStat = Texto(infProt, "cStat");
+    const std::string nProt = Texto(infProt, "nProt");
+
+    const int32_t id = p.BuscaIdMDFe("MDFe" + chMDFe);
+    if (id == 0) return TratamentoErro(p, nome);
+
+    p.ExecutaAtualizacao(InstrucaoProtocolo(cStatLote, nProt, dhRecbto, cStat, id));
+    if (cStat == "100") {
+        Desfecho desfecho = TratamentoAceite(p, nome, p.Contagem().iMDFeAutorizada);
+        ImprimeMDFe(p, id);
+        return desfecho;
+    }
+    TratamentoErro(p, nome);
+    ++p.Contagem().iMDFeErro;
+    return Desfecho::Rejeitado;
 }
 
 } // namespace velmora

@@ -1,10 +1,9 @@
 // Status-query results (key + "-sit.xml"): the protocol of an authorised
 // MDF-e and a closing or cancellation found among its events.
-#include "monitor/FileList.h"
-#include "monitor/Monitor.h"
-#include "monitor/Passos.h"
 #include "platform/Text.h"
+#include "processors/LeituraXml.h"
 #include "processors/Processadores.h"
+#include "processors/ValoresSql.h"
 
 namespace velmora {
 
@@ -29,21 +28,21 @@ EventoAtual LeEvento(const pugi::xml_node& eventoMDFe) {
 
 bool EncerraOuCancela(const EventoAtual& e) { return e.tpEvento == kEncerramento || e.tpEvento == kCancelamento; }
 
-void GravaEvento(Monitor& m, const EventoAtual& evento, const char* detalhe, const char* sufixo) {
+void GravaEvento(PassagemEmpresa& p, int32_t id, const EventoAtual& evento, const char* detalhe, const char* sufixo) {
     if (!evento.detEvento) throw Error("Elemento detEvento não encontrado no arquivo de retorno");
     std::string nProt = Texto(Container(evento.detEvento, detalhe), "nProt");
     if (nProt.empty()) return;
     std::string dhEvento = ConverteDataHora(Texto(evento.infEvento, "dhEvento"));
     std::string s = sufixo;
-    ExecutaAtualizacao(m, " update mov_mdfe set NO_PROTOCOLO_" + s + "_MDFE = " + LiteralOuNull(nProt) + "," +
-                              " DH_PROCESSA_" + s + "_MDFE = " + LiteralOuNull(dhEvento) + "," + " CD_ST_" + s +
-                              "_MDFE = 135" + " where id_mdf = " + std::to_string(m.it_iID_MDF));
+    p.ExecutaAtualizacao(" update mov_mdfe set NO_PROTOCOLO_" + s + "_MDFE = " + LiteralOuNull(nProt) + "," +
+                         " DH_PROCESSA_" + s + "_MDFE = " + LiteralOuNull(dhEvento) + "," + " CD_ST_" + s +
+                         "_MDFE = 135" + " where id_mdf = " + std::to_string(id));
 }
 
 // Only the first registered event decides whether there is anything to
 // look for: behind passage registrations, the first closing or cancellation
 // among the document element's children is the one recorded.
-void ProcessaEventos(Monitor& m, const pugi::xml_node& raiz) {
+void ProcessaEventos(PassagemEmpresa& p, int32_t id, const pugi::xml_node& raiz) {
     pugi::xml_node primeiro = raiz.child("procEventoMDFe");
     if (!primeiro) return;
     EventoAtual atual = LeEvento(Container(primeiro, "eventoMDFe"));
@@ -53,45 +52,40 @@ void ProcessaEventos(Monitor& m, const pugi::xml_node& raiz) {
             if (EncerraOuCancela(atual)) break;
         }
     }
-    if (atual.tpEvento == kEncerramento) GravaEvento(m, atual, "evEncMDFe", "ENC");
-    if (atual.tpEvento == kCancelamento) GravaEvento(m, atual, "evCancMDFe", "CAN");
+    if (atual.tpEvento == kEncerramento) GravaEvento(p, id, atual, "evEncMDFe", "ENC");
+    if (atual.tpEvento == kCancelamento) GravaEvento(p, id, atual, "evCancMDFe", "CAN");
 }
 
 } // namespace
 
-void ProcessaRetornoSituacao(Monitor& m, pugi::xml_document& vXMLDoc, FileList& FileListBox1,
-                             const std::string& pasta) {
-    PercorrePasta(m, FileListBox1, pasta, "*-sit.xml*", [&](const std::string& nome) {
-        std::string caminho = pasta + nome;
-        m.it_sNomeArquivo = platform::Utf8Right(caminho, 52);
-        if (!ArquivoEhMDFe(caminho)) return false;
-        CarregaXml(vXMLDoc, caminho);
-        m.MostraArquivo(nome);
+Desfecho TrataRetornoSituacao(PassagemEmpresa& p, const std::string& nome) {
+    const std::string caminho = p.PastaRetorno() + nome;
+    const std::string final = platform::Utf8Right(caminho, 52);
+    if (!ArquivoEhMDFe(caminho)) return Desfecho::NaoEhMDFe;
+    CarregaXml(p.Documento(), caminho);
+    p.Servicos().MostraArquivo(nome);
 
-        std::string chave = platform::Utf8Left(m.it_sNomeArquivo, platform::Utf8Length(m.it_sNomeArquivo) - 8);
-        BuscaIdMDFe(m, "MDFe" + chave);
-        if (m.it_iID_MDF == 0) {
-            TratamentoErro(m, pasta, nome);
-            ++m.contadores.iMDFeErro;
-            return true;
-        }
-        pugi::xml_node raiz = ElementoRaiz(vXMLDoc);
-        std::string cStatDoc = Texto(raiz, "cStat");
-        if (cStatDoc != "100" && cStatDoc != "101" && cStatDoc != "132") {
-            TratamentoErro(m, pasta, nome);
-            ++m.contadores.iMDFeErro;
-            return true;
-        }
-        pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
-        std::string dhRecbto = ConverteDataHora(Texto(infProt, "dhRecbto"));
-        std::string cStat = Texto(infProt, "cStat");
-        std::string nProt = Texto(infProt, "nProt");
-        if (cStat == "100")
-            ExecutaAtualizacao(m, InstrucaoProtocolo(cStatDoc, nProt, dhRecbto, cStat, m.it_iID_MDF));
-        ProcessaEventos(m, raiz);
-        TratamentoAceite(m, pasta, nome, m.contadores.iMDFeAutorizada);
-        return true;
-    });
+    const std::string chave = platform::Utf8Left(final, platform::Utf8Length(final) - 8);
+    const int32_t id = p.BuscaIdMDFe("MDFe" + chave);
+    if (id == 0) {
+        TratamentoErro(p, nome);
+        ++p.Contagem().iMDFeErro;
+        return Desfecho::Rejeitado;
+    }
+    pugi::xml_node raiz = ElementoRaiz(p.Documento());
+    const std::string cStatDoc = Texto(raiz, "cStat");
+    if (cStatDoc != "100" && cStatDoc != "101" && cStatDoc != "132") {
+        TratamentoErro(p, nome);
+        ++p.Contagem().iMDFeErro;
+        return Desfecho::Rejeitado;
+    }
+    pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
+    const std::string dhRecbto = ConverteDataHora(Texto(infProt, "dhRecbto"));
+    const std::string cStat = Texto(infProt, "cStat");
+    const std::string nProt = Texto(infProt, "nProt");
+    if (cStat == "100") p.ExecutaAtualizacao(InstrucaoProtocolo(cStatDoc, nProt, dhRecbto, cStat, id));
+    ProcessaEventos(p, id, raiz);
+    return TratamentoAceite(p, nome, p.Contagem().iMDFeAutorizada);
 }
 
 } // namespace velmora

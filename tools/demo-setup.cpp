@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "db/Database.h"
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 #include "platform/Locale.h"
 #include "tools/transmissor/Documentos.h"
 

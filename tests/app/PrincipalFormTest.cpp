@@ -207,9 +207,11 @@ TEST(MainWindow, FileNameAndVersionLinesShowWhatTheEngineSends) {
 TEST(MainWindow, ZerarValoresClearsCountersAndFileNameAndLeavesTheTimerRunning) {
     platform::OverrideLocale(platform::LocaleSettings{"%d/%m/%Y", "%H:%M:%S", "."});
     Window w;
-    w.monitor().contadores.iMDFeAutorizada = 1500;
-    w.monitor().contadores.iConsultasMDFeErro = 3;
-    w.monitor().AtualizaContadores();
+    // What the labels show after some passes.
+    Contadores shown;
+    shown.iMDFeAutorizada = 1500;
+    shown.iConsultasMDFeErro = 3;
+    w.ShowCounters(shown);
     w.ShowFileName("x-sit.xml");
     w.SetTimerEnabled(true);
     ASSERT_EQ(w.Text("lblMDFeAutorizada"), "1.500");
@@ -218,7 +220,7 @@ TEST(MainWindow, ZerarValoresClearsCountersAndFileNameAndLeavesTheTimerRunning) 
 
     for (const CounterRow& row : kRows) EXPECT_EQ(w.Text(row.valueLabel), "0") << row.valueLabel;
     EXPECT_EQ(w.Text("lblNomeArquivo"), "");
-    EXPECT_EQ(w.monitor().contadores, Contadores{});
+    EXPECT_EQ(w.monitor().contadores(), Contadores{});
     EXPECT_TRUE(w.TimerEnabled());
     platform::OverrideLocale(std::nullopt);
 }

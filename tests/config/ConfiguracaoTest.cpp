@@ -36,6 +36,16 @@ protected:
             return true;
         }
     }
+    // The message of the missing file that `step` reports; "" when it reports none.
+    template <typename F>
+    static std::string Missing(F step) {
+        try {
+            step();
+            return "";
+        } catch (const ConfiguracaoAusente& e) {
+            return e.Message();
+        }
+    }
     test::TempDir dir;
     test::ScriptedUi ui;
     Monitor m{ui};
@@ -55,10 +65,9 @@ TEST_F(Configuration, DatabaseLocation) {
         SCOPED_TRACE(c.location);
         std::string server = ServerIni("Servidor=" + c.servidor + "\r\npath=" + c.path + "\r\nname=" + c.name + "\r\n");
         LocalIni("velmoraempresa.ini", server);
-        std::string location;
-        EXPECT_FALSE(Ends([&] { location = LeConfiguracao(m); }));
-        EXPECT_EQ(location, c.location);
-        EXPECT_EQ(m.locainiServidor, server);
+        Configuracao configuracao = LeConfiguracao();
+        EXPECT_EQ(configuracao.LocalBanco(), c.location);
+        EXPECT_EQ(configuracao.locainiServidor, server);
     }
 }
 
@@ -67,41 +76,35 @@ TEST_F(Configuration, TheErpsFourthProgramChoosesItsOwnIni) {
     std::string plain = ServerIni("path=/plain/\r\nname=db.fdb\r\n");
     LocalIni("velmoraempresa.ini", plain);
     LocalIni("velmoraempresa4.ini", four);
-    EXPECT_EQ(LeConfiguracao(m), "/plain/db.fdb");
+    EXPECT_EQ(LeConfiguracao().LocalBanco(), "/plain/db.fdb");
     // The ERP installs its program with capitals; the name is found all the same.
     dir.Write("App/Monitor/velmoraEmpresa4.exe", "");
-    EXPECT_EQ(LeConfiguracao(m), "/four/db.fdb");
+    EXPECT_EQ(LeConfiguracao().LocalBanco(), "/four/db.fdb");
 }
 
-TEST_F(Configuration, MissingServerIniEndsStartUpWithItsMessage) {
+TEST_F(Configuration, MissingServerIniIsReportedWithItsMessage) {
     for (std::string local : {std::string(""), std::string("[IniServidor]\r\nnomearquivo=/nowhere/x.ini\r\n"),
                               std::string("[Outra]\r\nnomearquivo=x\r\n")}) {
-        ui.messages.clear();
         if (!local.empty()) dir.Write("App/Monitor/velmoraempresa.ini", local);
-        EXPECT_TRUE(Ends([&] { LeConfiguracao(m); }));
-        ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0].title, "Aviso do Sistema");
-        EXPECT_EQ(ui.messages[0].text, "Não foi encontrado o arquivo de inicialização");
-        EXPECT_EQ(ui.messages[0].icon, Icon::Error);
+        EXPECT_EQ(Missing([] { LeConfiguracao(); }), "Não foi encontrado o arquivo de inicialização");
     }
 }
 
 TEST_F(Configuration, ServerDataFolder) {
     std::string server = ServerIni("");
     LocalIni("velmoraempresa.ini", server);
-    EXPECT_EQ(PastaDadosServidor(m), dir.str() + "Srv/Dados/");
+    EXPECT_EQ(PastaDadosServidor(), dir.str() + "Srv/Dados/");
 
     // The configured file went away.
     fs::remove(server);
-    EXPECT_TRUE(Ends([&] { PastaDadosServidor(m); }));
-    EXPECT_EQ(ui.messages.back().text, "Não foi encontrado o arquivo de inicialização dentro da pasta velmora Empresa");
+    EXPECT_EQ(Missing([] { PastaDadosServidor(); }),
+              "Não foi encontrado o arquivo de inicialização dentro da pasta velmora Empresa");
 
     // No local INI file: the folder "Dados" beside the program's folder.
     fs::remove(dir.path() / "App/Monitor/velmoraempresa.ini");
-    EXPECT_TRUE(Ends([&] { PastaDadosServidor(m); }));
-    EXPECT_EQ(ui.messages.back().text, "Não foi encontrado a pasta Dados no servidor");
+    EXPECT_EQ(Missing([] { PastaDadosServidor(); }), "Não foi encontrado a pasta Dados no servidor");
     fs::create_directories(dir.path() / "App/Dados");
-    EXPECT_EQ(PastaDadosServidor(m), dir.str() + "App/Dados\\");
+    EXPECT_EQ(PastaDadosServidor(), dir.str() + "App/Dados\\");
 }
 
 TEST_F(Configuration, ConnectionFailureEndsStartUpWithTheErrorsTypeAndText) {
@@ -112,8 +115,8 @@ TEST_F(Configuration, ConnectionFailureEndsStartUpWithTheErrorsTypeAndText) {
     EXPECT_EQ(ui.messages[0].text.substr(0, prefix.size()), prefix);
     EXPECT_NE(ui.messages[0].text.find("missing.fdb"), std::string::npos);
     // The location was trimmed before it was tried.
-    EXPECT_EQ(m.IBD_BancoDados->DatabaseName(), dir.str() + "missing.fdb");
-    EXPECT_FALSE(m.IBD_BancoDados->Connected());
+    EXPECT_EQ(m.NomeBanco(), dir.str() + "missing.fdb");
+    EXPECT_FALSE(m.Conectado());
 }
 
 } // namespace

@@ -14,7 +14,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "monitor/Passos.h"
+#include "processors/LeituraXml.h"
+#include "processors/Numeros.h"
+#include "processors/Passagem.h"
 #include "platform/Text.h"
 
 namespace {

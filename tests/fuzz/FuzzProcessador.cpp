@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "monitor/Monitor.h"
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 #include "tests/robustness/Tabelas.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TestDatabase.h"
@@ -164,7 +164,7 @@ struct Bancada {
         ui.questions.clear();
         ui.fileNames.clear();
         ui.timerChanges.clear();
-        m->contadores = {};
+        m->RunHandler([&] { m->BitBtn2Click(); });
     }
 
     test::TestDatabase db;
@@ -189,9 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     bool erro = false, abortoSilencioso = false;
     try {
-        bancada.m->it_sPastaRaizMDFe = bancada.raiz;
-        bancada.m->it_sCNPJEmpresa = fuzz::kCnpj;
-        bancada.m->ProcessaPastaRetorno(bancada.retorno);
+        bancada.m->ProcessaPastaRetorno(bancada.raiz, fuzz::kCnpj);
     } catch (const SilentAbort&) {
         erro = abortoSilencioso = true;
     } catch (const Error&) {

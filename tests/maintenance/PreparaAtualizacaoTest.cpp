@@ -44,14 +44,12 @@ TEST(PreparaAtualizacao, UpdateFolderIsASiblingOfTheConfigurationFolder) {
     ExecutableAt exe("/opt/velmora sistemas/bin/velmoraMonitorMDFe.exe");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.iniPath);
-        test::ScriptedUi ui;
-        Monitor m(ui);
-        PreparaAtualizacao(m, "servidor:/dados/erp.fdb", c.iniPath);
-        EXPECT_EQ(m.atualizacao.pastaAtualizacao, c.pasta);
-        EXPECT_EQ(m.atualizacao.pastaAtualizacaoCodificada, c.codificada);
-        EXPECT_EQ(m.atualizacao.programa, "velmoraMonitorMDFe.exe");
-        EXPECT_EQ(m.atualizacao.pastaPrograma, "/opt/velmora sistemas/bin");
-        EXPECT_EQ(m.atualizacao.pastaProgramaCodificada, "/opt/velmora§sistemas/bin");
+        const EstadoAtualizacao estado = PreparaAtualizacao("servidor:/dados/erp.fdb", c.iniPath);
+        EXPECT_EQ(estado.pastaAtualizacao, c.pasta);
+        EXPECT_EQ(estado.pastaAtualizacaoCodificada, c.codificada);
+        EXPECT_EQ(estado.programa, "velmoraMonitorMDFe.exe");
+        EXPECT_EQ(estado.pastaPrograma, "/opt/velmora sistemas/bin");
+        EXPECT_EQ(estado.pastaProgramaCodificada, "/opt/velmora§sistemas/bin");
     }
 }
 

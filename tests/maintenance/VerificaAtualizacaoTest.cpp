@@ -70,8 +70,8 @@ protected:
         SetWriteTime(program, kProgramTime);
         platform::OverrideExecutablePath(program);
         const std::string ini = dir.Write("Sistema Velmora/Dados/servidor.ini", "[Database]\n");
-        PreparaAtualizacao(m, db.Location(), ini);
-        ASSERT_EQ(m.atualizacao.pastaAtualizacao, dir.str() + "Sistema Velmora/Update");
+        estado = PreparaAtualizacao(db.Location(), ini);
+        ASSERT_EQ(estado.pastaAtualizacao, dir.str() + "Sistema Velmora/Update");
     }
     static std::string Update(const std::string& name) { return "Sistema Velmora/Update/" + name; }
     // The program's copy in the update folder, `offset` seconds off the
@@ -91,7 +91,7 @@ protected:
         return db.Value("select count(*) from RDB$RELATION_FIELDS where RDB$RELATION_NAME = 'TAB_PARAMETRO' "
                         "and RDB$FIELD_NAME = 'VERSAO_ERP'") == "1";
     }
-    void Check(int modo = 1) { VerificaAtualizacao(m, session.connection, modo); }
+    void Check(int modo = 1) { VerificaAtualizacao(m, estado, session.connection, modo, versao); }
 
     test::TempDir dir;
     test::ScopedEnv home_, config_, site_;
@@ -99,6 +99,8 @@ protected:
     test::Session session;
     EchoingUi ui;
     Monitor m;
+    EstadoAtualizacao estado;
+    VersaoBanco versao;
 };
 
 TEST_F(VerificaAtualizacaoTest, DebugMarkerBlocksTheWholeCheck) {
@@ -134,7 +136,7 @@ TEST_F(VerificaAtualizacaoTest, MissingUpdaterIsDownloadedIntoANewUpdateFolder) 
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(Bookkept());
-    EXPECT_EQ(m.VersaoERP, "Versao Inicial");
+    EXPECT_EQ(versao.VersaoERP, "Versao Inicial");
 }
 
 TEST_F(VerificaAtualizacaoTest, UpdateFolderIsCreatedWhenMissing) {
@@ -166,7 +168,7 @@ TEST_F(VerificaAtualizacaoTest, FailedDownloadEndsTheProgramBeforeTheBookkeeping
     EXPECT_FALSE(dir.Exists(Update("oldvelmoraAtualizador.exe")));
     EXPECT_FALSE(dir.Exists(Update("velmoraAtualizador.exe")));
     EXPECT_FALSE(Bookkept());
-    EXPECT_EQ(m.VersaoERP, "");
+    EXPECT_EQ(versao.VersaoERP, "");
 }
 
 TEST_F(VerificaAtualizacaoTest, UpdaterCopiedOnTheFirstRunSparesTheDownload) {

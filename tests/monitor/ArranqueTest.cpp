@@ -51,11 +51,11 @@ TEST_F(StartUp, RunsEveryStepAndSwitchesTheTimerOn) {
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.closed, 0);
     EXPECT_TRUE(ui.timer);
-    EXPECT_TRUE(m.IBD_BancoDados->Connected());
+    EXPECT_TRUE(m.Conectado());
     EXPECT_TRUE(fs::is_directory(root + "11111111000111/Retorno/OK"));
     // The version bookkeeping ran inside the update check.
-    EXPECT_EQ(m.VersaoERP, "Versao Inicial");
-    EXPECT_EQ(m.atualizacao.pastaAtualizacao, env.Dir().str() + "Update");
+    EXPECT_EQ(m.versaoBanco().VersaoERP, "Versao Inicial");
+    EXPECT_EQ(m.atualizacao().pastaAtualizacao, env.Dir().str() + "Update");
 }
 
 TEST_F(StartUp, AnErrorInTheFirstCycleLeavesTheTimerOffUntilReiniciar) {
@@ -73,7 +73,7 @@ TEST_F(StartUp, AnErrorInTheFirstCycleLeavesTheTimerOffUntilReiniciar) {
     EXPECT_FALSE(ui.timer);
     EXPECT_EQ(ui.closed, 0);
     // The update check did not run either.
-    EXPECT_EQ(m.VersaoERP, "");
+    EXPECT_EQ(m.versaoBanco().VersaoERP, "");
 
     fs::remove(root + "11111111000111/Retorno/1-pro-rec.xml");
     m.RunHandler([&] { m.BitBtn3Click(); });
@@ -81,8 +81,12 @@ TEST_F(StartUp, AnErrorInTheFirstCycleLeavesTheTimerOffUntilReiniciar) {
 }
 
 TEST_F(StartUp, ZerarValoresResetsWithoutTouchingTheTimer) {
+    db.AddCompany("11111111000111");
     Start();
-    m.contadores.iMDFeAutorizada = 1234;
+    // A receipt error counted by a cycle, and a name on the file line.
+    db.Dir().Write("mdfe/11111111000111/Retorno/1-rec.err", "x");
+    m.ProcessaEmpresas();
+    ASSERT_EQ(ui.counters.iLotesErro, 1);
     m.MostraArquivo("x-sit.xml");
     m.RunHandler([&] { m.BitBtn2Click(); });
     EXPECT_EQ(ui.counters, Contadores{});
@@ -97,7 +101,7 @@ TEST_F(StartUp, EndsBeforeTouchingAnythingWithoutItsConfiguration) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Não foi encontrado o arquivo de inicialização");
     EXPECT_EQ(ui.closed, 1);
-    EXPECT_EQ(m.IBD_BancoDados, nullptr);
+    EXPECT_FALSE(m.SessaoAberta());
     EXPECT_FALSE(fs::exists(root + "11111111000111"));
     EXPECT_FALSE(ui.timer);
 }

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "monitor/Ciclo.h"
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 #include "tests/support/Engine.h"
 #include "tests/support/ErpEnvironment.h"
 #include "tools/transmissor/Documentos.h"
@@ -73,18 +73,18 @@ TEST_F(Cycle, RootFolderWithOrWithoutItsSeparator) {
         db.SetRootFolder(stored);
         fs::remove_all(Root() + "11111111000111");
         m->ProcessaEmpresas();
-        EXPECT_EQ(m->it_sPastaRaizMDFe.back() == '\\' || m->it_sPastaRaizMDFe.back() == '/', true);
         EXPECT_TRUE(Tree("11111111000111"));
     }
     struct Case {
         std::string stored, read;
     } cases[] = {{"D:\\MDFe", "D:\\MDFe\\"}, {"D:\\MDFe\\", "D:\\MDFe\\"}, {"", "\\"}};
+    test::Session session(db.Location());
     for (const auto& c : cases) {
         db.SetRootFolder(c.stored);
-        EXPECT_EQ(LeCaminhoRaizMDFe(*m), c.read);
+        EXPECT_EQ(LeCaminhoRaizMDFe(session.connection), c.read);
     }
     db.Exec("update tab_parametro set NM_CAMINHO_RAIZ_MDFE = null");
-    EXPECT_EQ(LeCaminhoRaizMDFe(*m), "\\");
+    EXPECT_EQ(LeCaminhoRaizMDFe(session.connection), "\\");
 }
 
 TEST_F(Cycle, AnErrorStopsTheMonitorSilentlyAndReiniciarRecovers) {
@@ -100,7 +100,7 @@ TEST_F(Cycle, AnErrorStopsTheMonitorSilentlyAndReiniciarRecovers) {
     Drop("33333333000133", "MDFe1-eve.err", "x");
     Tick();
     EXPECT_FALSE(ui.timer);
-    EXPECT_FALSE(m->IBD_BancoDados->Connected());
+    EXPECT_FALSE(m->Conectado());
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.closed, 0);
     EXPECT_EQ(WhereIs("22222222000122", bad), "Retorno");
@@ -111,10 +111,10 @@ TEST_F(Cycle, AnErrorStopsTheMonitorSilentlyAndReiniciarRecovers) {
     fs::remove(Retorno("22222222000122") + bad);
     ui.answers = {false};
     m->RunHandler([&] { m->BitBtn3Click(); });
-    EXPECT_TRUE(m->IBD_BancoDados->Connected());
+    EXPECT_TRUE(m->Conectado());
     EXPECT_TRUE(ui.timer);
     EXPECT_EQ(WhereIs("33333333000133", "MDFe1-eve.err"), "Erro");
-    EXPECT_EQ(m->contadores.iConsultasMDFeErro, 1);
+    EXPECT_EQ(m->contadores().iConsultasMDFeErro, 1);
 }
 
 TEST_F(Cycle, TheExitCheckFollowsTheErpAndTheMarker) {
@@ -206,7 +206,7 @@ TEST_F(Cycle, ATickOrReiniciarDuringACycleNeverStartsASecondOne) {
     Tick();
     EXPECT_EQ(cycles, 1);
     EXPECT_EQ(ui.counterRedraws, 3);   // Reiniciar's reset, then one per company pass
-    EXPECT_EQ(m->contadores.iConsultasMDFeErro, 0);   // reset by Reiniciar after the count
+    EXPECT_EQ(m->contadores().iConsultasMDFeErro, 0);   // reset by Reiniciar after the count
     EXPECT_TRUE(ui.timer);
     EXPECT_EQ(ui.closed, 0);
 }
@@ -221,7 +221,7 @@ TEST_F(Cycle, SairDuringACycleAbandonsItBetweenFilesThenClosesTheSession) {
     ui.AtQuestion([&] { m->RunHandler([&] { m->Sair1Click(); }); });
     Tick();
     EXPECT_EQ(ui.closed, 1);
-    EXPECT_EQ(m->IBD_BancoDados, nullptr);
+    EXPECT_FALSE(m->SessaoAberta());
     EXPECT_EQ(WhereIs("11111111000111", "MDFe1-eve.err"), "Erro");
     EXPECT_EQ(WhereIs("11111111000111", "MDFe2-eve.err"), "Retorno");
     EXPECT_EQ(WhereIs("22222222000122", "MDFe3-eve.err"), "Retorno");
@@ -235,7 +235,7 @@ TEST_F(Cycle, ATickDueWhileSairDispatchesFindsTheEndDecided) {
     ui.Queue([&] { m->RunHandler([&] { m->Timer1Timer(); }); });
     m->RunHandler([&] { m->Sair1Click(); });
     EXPECT_EQ(ui.closed, 1);
-    EXPECT_EQ(m->IBD_BancoDados, nullptr);
+    EXPECT_FALSE(m->SessaoAberta());
     EXPECT_FALSE(ui.timer);
 }
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "monitor/Monitor.h"
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 #include "tests/support/ErpEnvironment.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TcpRelay.h"
@@ -55,7 +55,7 @@ TEST_F(ThroughTheServer, AServerThatStopsAnsweringEndsTheProgramWithItsMessage) 
     test::TcpRelay relay;
     Monitor m(ui);
     m.ConectaBanco(" localhost/" + std::to_string(relay.Port()) + ":" + db->Path() + " ");
-    ASSERT_TRUE(m.IBD_BancoDados->Connected());
+    ASSERT_TRUE(m.Conectado());
 
     std::vector<std::string> names;
     for (const auto& key : keys) {

@@ -40,14 +40,14 @@ TEST_F(ErrorFiles, EachKindItsCounter) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        m->contadores = {};
+        m->RunHandler([&] { m->BitBtn2Click(); });
         ui.questions.clear();
         Drop(kCnpj, c.name, c.content);
         RunPass(kCnpj);
         EXPECT_EQ(WhereIs(kCnpj, c.name), c.destination);
         Contadores expected;
         if (c.counter) expected.*c.counter = 1;
-        EXPECT_EQ(m->contadores, expected);
+        EXPECT_EQ(m->contadores(), expected);
         EXPECT_EQ(ui.questions.size(), c.counter ? 1u : 0u);
         fs::remove(Retorno(kCnpj) + c.name);
     }
@@ -60,8 +60,8 @@ TEST_F(ErrorFiles, ProcessingErrorPresentAtTheStartIsTakenAsAReceiptError) {
     ui.AtQuestion([&] { Drop(kCnpj, "MDFe419000000000002-pro-rec.err", tx::ArquivoErro("Rejeição")); });
     ui.answers = {false, false};
     RunPass(kCnpj);
-    EXPECT_EQ(m->contadores.iLotesErro, 2);   // the receipt walk takes the new arrival too
-    EXPECT_EQ(m->contadores.iConfirmacaoErro, 0);
+    EXPECT_EQ(m->contadores().iLotesErro, 2);   // the receipt walk takes the new arrival too
+    EXPECT_EQ(m->contadores().iConfirmacaoErro, 0);
     EXPECT_EQ(WhereIs(kCnpj, "419000000000001-pro-rec.err"), "Erro");
     EXPECT_EQ(WhereIs(kCnpj, "MDFe419000000000002-pro-rec.err"), "Erro");
 }

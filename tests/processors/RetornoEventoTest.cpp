@@ -28,7 +28,7 @@ protected:
         db.Exec("update mov_mdfe set NO_PROTOCOLO_ENC_MDFE = null, DH_PROCESSA_ENC_MDFE = null, CD_ST_ENC_MDFE = null, "
                 "NO_PROTOCOLO_CAN_MDFE = null, DH_PROCESSA_CAN_MDFE = null, CD_ST_CAN_MDFE = null");
         db.Exec("update MOV_MDF_CONDUTOR set NO_PROTOCOLO_CONDUTOR = null, DH_PROCESSA_CONDUTOR = null, CD_ST_CONDUTOR = null");
-        m->contadores = {};
+        m->RunHandler([&] { m->BitBtn2Click(); });
         ui.questions.clear();
         fs::remove_all(Folder(kCnpj, "Retorno/OK"));
         fs::remove_all(Folder(kCnpj, "Erro"));
@@ -92,7 +92,7 @@ TEST_F(EventResult, EveryOutcome) {
         RunPass(kCnpj);
         EXPECT_EQ(Written(), c.written);
         EXPECT_EQ(WhereIs(kCnpj, name), c.destination);
-        EXPECT_EQ(m->contadores, c.expected);
+        EXPECT_EQ(m->contadores(), c.expected);
         EXPECT_EQ(ui.questions.size(), static_cast<size_t>(c.questions));
         fs::remove(Retorno(kCnpj) + name);
     }
@@ -128,14 +128,14 @@ TEST_F(EventResult, KeyFromTheFileNameWhenTheAnswerLacksIt) {
     std::string name = Drop(kCnpj, tx::NomeEvento(key), tx::RetEventoMDFe(e));
     RunPass(kCnpj);
     EXPECT_EQ(WhereIs(kCnpj, name), "OK");
-    EXPECT_EQ(m->contadores.iMDFeEncerrada, 1);
+    EXPECT_EQ(m->contadores().iMDFeEncerrada, 1);
 
     // A file not named after the key then matches no record.
     std::string other = Drop(kCnpj, "MDFe-outro-eve.xml", tx::RetEventoMDFe(e));
     RunPass(kCnpj);
     EXPECT_EQ(WhereIs(kCnpj, other), "Erro");
-    EXPECT_EQ(m->contadores.iConfirmacaoErro, 1);
-    EXPECT_EQ(m->contadores.iMDFeErro, 0);
+    EXPECT_EQ(m->contadores().iConfirmacaoErro, 1);
+    EXPECT_EQ(m->contadores().iMDFeErro, 0);
 }
 
 TEST_F(EventResult, UnknownEventStaysButNeverBlocksTheFilesBehindIt) {
@@ -150,7 +150,7 @@ TEST_F(EventResult, UnknownEventStaysButNeverBlocksTheFilesBehindIt) {
     RunPass(kCnpj);
     EXPECT_EQ(WhereIs(kCnpj, first), "Retorno");
     EXPECT_EQ(WhereIs(kCnpj, second), "OK");
-    EXPECT_EQ(m->contadores.iMDFeEncerrada, 1);
+    EXPECT_EQ(m->contadores().iMDFeEncerrada, 1);
 }
 
 TEST_F(EventResult, BadDocumentsEndThePassWithTheFileInPlace) {

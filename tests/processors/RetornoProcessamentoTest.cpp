@@ -7,7 +7,9 @@
 #include <fstream>
 #include <thread>
 
-#include "monitor/Passos.h"
+#include "processors/LeituraXml.h"
+#include "processors/Numeros.h"
+#include "processors/Passagem.h"
 #include "platform/Locale.h"
 #include "processors/Processadores.h"
 #include "tests/support/Engine.h"
@@ -83,7 +85,7 @@ TEST_F(ProcessingResult, EveryOutcome) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         db.Exec("update mov_mdfe set cd_st_lote_mdfe = null, NO_PROTOCOLO_MDFE = null, DH_PROCESSA_MDFE = null, CD_ST_MDFE = null");
-        m->contadores = {};
+        m->RunHandler([&] { m->BitBtn2Click(); });
         ui.questions.clear();
         tx::Processamento p = c.doc;
         p.chMDFe = c.keyKnown ? key : tx::ChaveAcesso("99999999000199", 1, 1);
@@ -100,9 +102,9 @@ TEST_F(ProcessingResult, EveryOutcome) {
             EXPECT_EQ(row[2].value_or("").substr(0, 19), "2026-12-10 10:16:00");
         }
         EXPECT_EQ(WhereIs(kCnpj, name), c.destination);
-        EXPECT_EQ(m->contadores.iMDFeAutorizada, c.autorizadas);
-        EXPECT_EQ(m->contadores.iConfirmacaoErro, c.confirmacaoErro);
-        EXPECT_EQ(m->contadores.iMDFeErro, c.mdfeErro);
+        EXPECT_EQ(m->contadores().iMDFeAutorizada, c.autorizadas);
+        EXPECT_EQ(m->contadores().iConfirmacaoErro, c.confirmacaoErro);
+        EXPECT_EQ(m->contadores().iMDFeErro, c.mdfeErro);
         EXPECT_EQ(ui.questions.size(), static_cast<size_t>(c.questions));
         fs::remove_all(Folder(kCnpj, "Retorno/OK"));
         fs::remove_all(Folder(kCnpj, "Erro"));
@@ -134,9 +136,6 @@ TEST_F(ProcessingResult, MissingProtocolContainerEndsThePassWithTheFileInPlace) 
     EXPECT_THROW(RunPass(kCnpj), Error);
     EXPECT_EQ(WhereIs(kCnpj, name), "Retorno");
     EXPECT_EQ(Row()[3], std::nullopt);
-    // The pass's objects are gone, also on this path.
-    EXPECT_EQ(m->vXMLDoc, nullptr);
-    EXPECT_EQ(m->qryPesquisa, nullptr);
 }
 
 TEST_F(ProcessingResult, MissingAuthorisedDocumentWarnsThenAbandonsThePassSilently) {
@@ -154,7 +153,7 @@ TEST_F(ProcessingResult, MissingAuthorisedDocumentWarnsThenAbandonsThePassSilent
     // The authorisation stays written, filed and counted.
     EXPECT_EQ(Row()[3], "100");
     EXPECT_EQ(WhereIs(kCnpj, name), "OK");
-    EXPECT_EQ(m->contadores.iMDFeAutorizada, 1);
+    EXPECT_EQ(m->contadores().iMDFeAutorizada, 1);
 }
 
 TEST_F(ProcessingResult, PrintingStartsTheToolWithItsParameterText) {
@@ -181,9 +180,7 @@ TEST_F(ProcessingResult, PrintingStartsTheToolWithItsParameterText) {
     tx::Processamento p;
     p.chMDFe = key;
     db.Dir().Write("raiz com brancos/" + kCnpj + "/Retorno/1-pro-rec.xml", tx::RetornoProcessamento(p));
-    m->it_sPastaRaizMDFe = root;
-    m->it_sCNPJEmpresa = kCnpj;
-    m->ProcessaPastaRetorno(root + kCnpj + "\\Retorno\\");
+    m->ProcessaPastaRetorno(root, kCnpj);
 
     for (int i = 0; i < 100 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::ifstream in(record);

@@ -29,7 +29,7 @@ protected:
         db.Exec("update mov_mdfe set cd_st_lote_mdfe = null, NO_PROTOCOLO_MDFE = null, DH_PROCESSA_MDFE = null, "
                 "CD_ST_MDFE = null, NO_PROTOCOLO_ENC_MDFE = null, DH_PROCESSA_ENC_MDFE = null, CD_ST_ENC_MDFE = null, "
                 "NO_PROTOCOLO_CAN_MDFE = null, DH_PROCESSA_CAN_MDFE = null, CD_ST_CAN_MDFE = null");
-        m->contadores = {};
+        m->RunHandler([&] { m->BitBtn2Click(); });
         ui.questions.clear();
         std::filesystem::remove_all(Folder(kCnpj, "Retorno/OK"));
         std::filesystem::remove_all(Folder(kCnpj, "Erro"));
@@ -74,9 +74,9 @@ TEST_F(StatusQuery, Outcomes) {
         EXPECT_EQ(row[0], c.lote);
         EXPECT_EQ(row[1], c.protocolo);
         EXPECT_EQ(WhereIs(kCnpj, name), c.destination);
-        EXPECT_EQ(m->contadores.iMDFeAutorizada, c.autorizadas);
-        EXPECT_EQ(m->contadores.iConfirmacaoErro, c.confirmacaoErro);
-        EXPECT_EQ(m->contadores.iMDFeErro, c.mdfeErro);
+        EXPECT_EQ(m->contadores().iMDFeAutorizada, c.autorizadas);
+        EXPECT_EQ(m->contadores().iConfirmacaoErro, c.confirmacaoErro);
+        EXPECT_EQ(m->contadores().iMDFeErro, c.mdfeErro);
         EXPECT_EQ(ui.questions.size(), static_cast<size_t>(c.confirmacaoErro));
     }
 }
@@ -122,7 +122,7 @@ TEST_F(StatusQuery, EventOrders) {
         // The protocol is refreshed whatever the events hold.
         EXPECT_EQ(row[1], "941260000000001");
         EXPECT_EQ(WhereIs(kCnpj, name), "OK");
-        EXPECT_EQ(m->contadores.iMDFeAutorizada, 1);
+        EXPECT_EQ(m->contadores().iMDFeAutorizada, 1);
     }
 }
 

@@ -13,7 +13,7 @@
 #include <functional>
 #include <random>
 
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 #include "tests/robustness/Tabelas.h"
 #include "tests/support/Engine.h"
 #include "tools/transmissor/Documentos.h"
@@ -98,7 +98,7 @@ protected:
                 "dh_recebto_mdfe = null, qt_media_resposta_mdfe = null, cd_st_lote_mdfe = null, "
                 "NO_PROTOCOLO_MDFE = null, DH_PROCESSA_MDFE = null, CD_ST_MDFE = null, NO_PROTOCOLO_ENC_MDFE = null, "
                 "DH_PROCESSA_ENC_MDFE = null, CD_ST_ENC_MDFE = null");
-        m->contadores = {};
+        m->RunHandler([&] { m->BitBtn2Click(); });
         ui.questions.clear();
     }
     std::string Row(int mdf) const { return "mov_mdfe " + std::to_string(mdf); }
@@ -239,8 +239,8 @@ TEST_F(BadInput, FiftyMegabyteDocuments) {
     EXPECT_EQ(WhereIs(kCnpj, tx::NomeEvento(key)), "OK");
     EXPECT_EQ(WhereIs(kCnpj, tx::NomeSituacao(key)), "OK");
     EXPECT_EQ(outcome.changed, std::vector<std::string>{Row(id)});
-    EXPECT_EQ(m->contadores.iMDFeEncerrada, 1);
-    EXPECT_EQ(m->contadores.iMDFeAutorizada, 1);
+    EXPECT_EQ(m->contadores().iMDFeEncerrada, 1);
+    EXPECT_EQ(m->contadores().iMDFeAutorizada, 1);
 }
 
 // Runs `work` on a thread whose stack is far too small for a recursion over
@@ -301,7 +301,6 @@ TEST_F(BadInput, ARootFolderWithBlanksQuotesAndAccents) {
 
     auto before = test::LeTabelas(*look);
     m->ProcessaEmpresas();
-    EXPECT_EQ(m->it_sPastaRaizMDFe, root);
     EXPECT_TRUE(fs::is_regular_file(root + kCnpj + "/Retorno/OK/" + tx::NomeEvento(key)));
     EXPECT_EQ(test::LinhasMudadas(before, test::LeTabelas(*look)), std::vector<std::string>{Row(id)});
 }
@@ -322,7 +321,7 @@ TEST_F(BadInput, AKeyPresentInTwoCompaniesUpdatesOneRecord) {
     EXPECT_TRUE(changed[0] == Row(id) || changed[0] == Row(twin)) << changed[0];
     EXPECT_EQ(WhereIs(kCnpj, tx::NomeEvento(key)), "OK");
     EXPECT_EQ(WhereIs(cnpj2, tx::NomeEvento(key)), "OK");
-    EXPECT_EQ(m->contadores.iMDFeEncerrada, 2);
+    EXPECT_EQ(m->contadores().iMDFeEncerrada, 2);
 }
 
 } // namespace

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <functional>
 
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 #include "tests/robustness/Tabelas.h"
 #include "tests/support/Engine.h"
 #include "tests/support/ErpEnvironment.h"
@@ -161,7 +161,7 @@ TEST_F(Fault, ARecordLockedByAnotherConnectionStopsSilentlyAndReiniciarRecovers)
     EXPECT_TRUE(hooked.messages.empty());
     EXPECT_EQ(hooked.closed, 0);
     EXPECT_FALSE(hooked.timer);
-    EXPECT_FALSE(m->IBD_BancoDados->Connected());
+    EXPECT_FALSE(m->Conectado());
     EXPECT_EQ(WhereIs(kCnpj, tx::NomeEvento(key)), "Retorno");
     EXPECT_EQ(Closed(id), std::nullopt);
 
@@ -173,7 +173,7 @@ TEST_F(Fault, ARecordLockedByAnotherConnectionStopsSilentlyAndReiniciarRecovers)
     EXPECT_TRUE(hooked.timer);
     EXPECT_EQ(WhereIs(kCnpj, tx::NomeEvento(key)), "OK");
     EXPECT_EQ(Closed(id), "941260000000060");
-    EXPECT_EQ(m->contadores.iMDFeEncerrada, 1);
+    EXPECT_EQ(m->contadores().iMDFeEncerrada, 1);
 }
 
 TEST_F(Fault, AFileDeletedBetweenTheListingAndItsTurnIsSteppedPast) {
@@ -208,7 +208,7 @@ TEST_F(Fault, AFileDeletedBetweenTheListingAndItsTurnIsSteppedPast) {
         SCOPED_TRACE(c.what);
         db.Exec("update mov_mdfe set NO_LOTE_MDFE = null, CD_ST_MDFE = null, NO_PROTOCOLO_ENC_MDFE = null, "
                 "cd_st_recebto_mdfe = null");
-        m->contadores = {};
+        m->RunHandler([&] { m->BitBtn2Click(); });
         Drop(kCnpj, c.first, c.firstContent);
         Drop(kCnpj, c.second, c.secondContent);
         hooked.onShow = [&](const std::string& name) {
@@ -221,7 +221,7 @@ TEST_F(Fault, AFileDeletedBetweenTheListingAndItsTurnIsSteppedPast) {
         EXPECT_EQ(db.Row("select NO_LOTE_MDFE, CD_ST_MDFE, NO_PROTOCOLO_ENC_MDFE, cd_st_recebto_mdfe from mov_mdfe "
                          "where id_mdf = " + std::to_string(id2)),
                   (test::Linha{std::nullopt, std::nullopt, std::nullopt, std::nullopt}));
-        EXPECT_EQ(m->contadores.iConfirmacaoRecebida, 0);
+        EXPECT_EQ(m->contadores().iConfirmacaoRecebida, 0);
         fs::remove(Folder(kCnpj, "Retorno/OK/") + c.first);
         fs::remove(Folder(kCnpj, "Erro/") + c.first);
     }
@@ -290,7 +290,7 @@ TEST_F(Fault, AResultDroppedAgainUnderAHandledNameWaitsForTheNextPass) {
     EXPECT_EQ(std::count(hooked.fileNames.begin(), hooked.fileNames.end(), tx::NomeEvento(key)), 1);
     EXPECT_TRUE(fs::is_regular_file(Retorno(kCnpj) + tx::NomeEvento(key)));
     EXPECT_TRUE(fs::is_regular_file(Folder(kCnpj, "Retorno/OK/") + tx::NomeEvento(key)));
-    EXPECT_EQ(m->contadores.iMDFeEncerrada, 2);
+    EXPECT_EQ(m->contadores().iMDFeEncerrada, 2);
 
     EXPECT_NO_THROW(RunPass(kCnpj));
     // The second answer refused the closing: filed in "\Erro\", beside the

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 
 namespace velmora::test {
 
@@ -37,10 +37,8 @@ std::string EngineTest::WhereIs(const std::string& cnpj, const std::string& name
 }
 
 void EngineTest::RunPass(const std::string& cnpj) {
-    m->it_sPastaRaizMDFe = root_;
-    m->it_sCNPJEmpresa = cnpj;
     CriaPastas(root_, cnpj);
-    m->ProcessaPastaRetorno(MontaCaminho(3, root_, cnpj));
+    m->ProcessaPastaRetorno(root_, cnpj);
 }
 
 } // namespace velmora::test

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include "platform/UserInterface.h"
+#include "monitor/UserInterface.h"
 
 namespace velmora::test {
 

@@ -4,7 +4,7 @@
 // plans; here a wrong expectation shows up without a display or a server.
 #include <gtest/gtest.h>
 
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 #include "tests/support/Engine.h"
 #include "tests/tools/Conferencia.h"
 
@@ -30,7 +30,7 @@ TEST_F(CenarioTest, AFullDayEndsAsPlanned) {
     tx::Plano plano = Prepara("dia", cnpj, 1);
     RunPass(cnpj);
     cf::ConfereArquivos(plano, Root() + cnpj + "/");
-    EXPECT_EQ(cf::Contagem(m->contadores), cf::Contagem(plano.Total()));
+    EXPECT_EQ(cf::Contagem(m->contadores()), cf::Contagem(plano.Total()));
     EXPECT_EQ(static_cast<int>(ui.questions.size()), plano.Perguntas());
     cf::ConfereRegistros(plano, db);
     EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().text;
@@ -41,7 +41,7 @@ TEST_F(CenarioTest, BadCasesEndAsPlanned) {
     tx::Plano plano = Prepara("ruins", cnpj, 500);
     RunPass(cnpj);
     cf::ConfereArquivos(plano, Root() + cnpj + "/");
-    EXPECT_EQ(cf::Contagem(m->contadores), cf::Contagem(plano.Total()));
+    EXPECT_EQ(cf::Contagem(m->contadores()), cf::Contagem(plano.Total()));
     EXPECT_EQ(static_cast<int>(ui.questions.size()), plano.Perguntas());
     cf::ConfereRegistros(plano, db);
 }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 #include <vector>
-#include "platform/UserInterface.h"
+#include "monitor/UserInterface.h"
 
 namespace velmora::transmissor {
 

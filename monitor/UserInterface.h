@@ -4,28 +4,11 @@
 // labels and the end of the program. The Qt window implements it; the tests
 // implement it with a script.
 #include <chrono>
-#include <cstdint>
 #include <string>
+#include "platform/MessageIcon.h"
+#include "processors/Contadores.h"
 
 namespace velmora {
-
-enum class Icon { None, Error, Warning, Information, Question };
-
-struct Contadores {
-    int32_t iLotesProcessados = 0;
-    int32_t iPedidosGerados = 0;
-    int32_t iConfirmacaoRecebida = 0;
-    int32_t iMDFeAutorizada = 0;
-    int32_t iMDFeCancelada = 0;
-    int32_t iMDFeEncerrada = 0;
-    int32_t iConsultasMDFe = 0;
-    int32_t iSolicitacaoInconsistente = 0;
-    int32_t iLotesErro = 0;
-    int32_t iConfirmacaoErro = 0;
-    int32_t iMDFeErro = 0;
-    int32_t iConsultasMDFeErro = 0;
-    bool operator==(const Contadores&) const = default;
-};
 
 class UserInterface {
 public:

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
-#include "maintenance/MensagemConfirmarGenericaForm.h"
+#include "app/MensagemConfirmarGenericaForm.h"
 
 namespace velmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "maintenance/MensagemConfirmarGenericaForm.h"
+#include "app/MensagemConfirmarGenericaForm.h"
 
 #include <thread>
 #include <QApplication>

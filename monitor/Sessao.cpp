@@ -6,17 +6,17 @@
 namespace velmora {
 
 void Monitor::ConectaBanco(const std::string& location) {
-    IBD_BancoDados = std::make_unique<db::Connection>("IBD_BancoDados");
-    IBT_BancoDados = std::make_unique<db::Transaction>("IBT_BancoDados");
+    conexao_ = std::make_unique<db::Connection>("IBD_BancoDados");
+    transacao_ = std::make_unique<db::Transaction>("IBT_BancoDados");
 
-    db::Connection& connection = *IBD_BancoDados;
+    db::Connection& connection = *conexao_;
     connection.ClearParams();
     connection.AddParam("user_name=sysdba");
     connection.AddParam("password=quarzbell");
     connection.SetLoginPrompt(false);
     connection.SetDatabaseName(platform::Trim(location));
 
-    db::Transaction& transaction = *IBT_BancoDados;
+    db::Transaction& transaction = *transacao_;
     transaction.SetDefaultDatabase(&connection);
     transaction.ClearParams();
     transaction.AddParam("read_committed");
@@ -26,7 +26,7 @@ void Monitor::ConectaBanco(const std::string& location) {
 
     try {
         connection.Connect();
-        PreparaAtualizacao(*this, connection.DatabaseName(), locainiServidor);
+        atualizacao_ = PreparaAtualizacao(connection.DatabaseName(), locainiServidor_);
     } catch (const Error& e) {
         EncerraPrograma(kAvisoDoSistema,
                         std::string("O Sistema não conseguiu conectar com a base de dados.\r") + e.TypeName() +
@@ -36,10 +36,14 @@ void Monitor::ConectaBanco(const std::string& location) {
 }
 
 void Monitor::DesconectaBanco() {
-    if (IBD_BancoDados && IBD_BancoDados->Connected()) IBD_BancoDados->Disconnect();
-    if (IBD_BancoDados) IBD_BancoDados->SetDefaultTransaction(nullptr);
-    IBT_BancoDados.reset();
-    IBD_BancoDados.reset();
+    if (conexao_ && conexao_->Connected()) conexao_->Disconnect();
+    if (conexao_) conexao_->SetDefaultTransaction(nullptr);
+    transacao_.reset();
+    conexao_.reset();
 }
+
+bool Monitor::Conectado() const { return conexao_ && conexao_->Connected(); }
+
+std::string Monitor::NomeBanco() const { return conexao_ ? conexao_->DatabaseName() : std::string(); }
 
 } // namespace velmora

@@ -1,6 +1,5 @@
-#include "monitor/Pastas.h"
+#include "processors/Pastas.h"
 
-#include "monitor/Monitor.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
@@ -30,8 +29,8 @@ constexpr TipoPasta kTiposPasta[] = {
 
 } // namespace
 
-std::string LeCaminhoRaizMDFe(Monitor& m) {
-    db::Query qryPastaMDFe(*m.IBD_BancoDados, "qryPastaMDFe");
+std::string LeCaminhoRaizMDFe(db::Connection& conexao) {
+    db::Query qryPastaMDFe(conexao, "qryPastaMDFe");
     qryPastaMDFe.Close();
     qryPastaMDFe.SetSQL(" select NM_CAMINHO_RAIZ_MDFE from tab_parametro");
     qryPastaMDFe.Open();

@@ -26,7 +26,7 @@ TEST_F(Walk, NameOrderLabelAndArrivals) {
     RunPass(kCnpj);
     EXPECT_EQ(ui.fileNames, (std::vector<std::string>{"mdfea-sit.err", "", "MDFeB-sit.err", "", "MDFe0-sit.err", ""}));
     EXPECT_EQ(ui.questions.size(), 3u);
-    EXPECT_EQ(m->contadores.iConsultasMDFeErro, 3);
+    EXPECT_EQ(m->contadores().iConsultasMDFeErro, 3);
     for (auto name : {"MDFeB-sit.err", "mdfea-sit.err", "MDFe0-sit.err"}) EXPECT_EQ(WhereIs(kCnpj, name), "Erro");
     EXPECT_EQ(ui.fileName, "");
 }
@@ -44,7 +44,7 @@ TEST_F(Walk, FilesItLeavesBehindAreSteppedPast) {
     EXPECT_EQ(WhereIs(kCnpj, "1-sit.err"), "Retorno");
     EXPECT_EQ(WhereIs(kCnpj, "2-sit.err"), "Erro");
     EXPECT_EQ(WhereIs(kCnpj, "3-sit.err"), "");
-    EXPECT_EQ(m->contadores.iConsultasMDFeErro, 1);
+    EXPECT_EQ(m->contadores().iConsultasMDFeErro, 1);
     EXPECT_EQ(ui.fileNames, (std::vector<std::string>{"2-sit.err", ""}));
 }
 
@@ -58,15 +58,11 @@ TEST_F(Walk, AFileThatCannotBeMovedStaysAndTheWalkEnds) {
     EXPECT_EQ(WhereIs(kCnpj, "MDFe1-eve.err"), "Retorno");
     EXPECT_EQ(WhereIs(kCnpj, "MDFe2-eve.err"), "Retorno");
     // Counted as handled (the move's outcome is not examined), each once.
-    EXPECT_EQ(m->contadores.iConsultasMDFeErro, 2);
+    EXPECT_EQ(m->contadores().iConsultasMDFeErro, 2);
 }
 
 TEST_F(Walk, AMissingReturnFolderEndsThePass) {
-    m->it_sPastaRaizMDFe = Root();
-    m->it_sCNPJEmpresa = kCnpj;
-    EXPECT_THROW(m->ProcessaPastaRetorno(Root() + "nowhere\\Retorno\\"), Error);
-    EXPECT_EQ(m->vXMLDoc, nullptr);
-    EXPECT_EQ(m->qryUpdate, nullptr);
+    EXPECT_THROW(m->ProcessaPastaRetorno(Root() + "nowhere\\", kCnpj), Error);
 }
 
 } // namespace

@@ -4,9 +4,13 @@
 
 #include <fstream>
 
-#include "monitor/FileList.h"
-#include "monitor/Passos.h"
-#include "monitor/Pastas.h"
+#include "processors/FileList.h"
+#include "processors/LeituraXml.h"
+#include "processors/Numeros.h"
+#include "processors/Passagem.h"
+#include "processors/ValoresSql.h"
+#include "db/Sql.h"
+#include "processors/Pastas.h"
 #include "tests/support/TempDir.h"
 
 namespace velmora {
@@ -24,13 +28,11 @@ TEST(TextFunctions, ZerosEsquerda) {
     for (const auto& c : cases) EXPECT_EQ(ZerosEsquerda(c.value, c.width), c.expected) << c.value;
 }
 
-TEST(TextFunctions, ReplicaAndIif) {
+TEST(TextFunctions, Replica) {
     EXPECT_EQ(Replica("0", 3), "000");
     EXPECT_EQ(Replica("ab", 2), "abab");
     EXPECT_EQ(Replica("0", 0), "");
     EXPECT_EQ(Replica("0", -2), "");
-    EXPECT_EQ(Iif(true, "a", "b"), "a");
-    EXPECT_EQ(Iif(false, "a", "b"), "b");
 }
 
 TEST(TextFunctions, ConverteDataHora) {
@@ -59,11 +61,11 @@ TEST(SqlValues, UnquotedValuesMustBePlainWholeNumbers) {
 }
 
 TEST(SqlValues, QuotedValuesHaveTheirQuotesDoubled) {
-    EXPECT_EQ(Literal("MDFe123"), "'MDFe123'");
-    EXPECT_EQ(Literal("a'b''c"), "'a''b''''c'");
+    EXPECT_EQ(db::Literal("MDFe123"), "'MDFe123'");
+    EXPECT_EQ(db::Literal("a'b''c"), "'a''b''''c'");
     EXPECT_EQ(LiteralOuNull(""), "null");
     EXPECT_EQ(LiteralOuNull("x'"), "'x'''");
-    EXPECT_EQ(DobraAspas("10.03.2015 1'"), "10.03.2015 1''");
+    EXPECT_EQ(db::DobraAspas("10.03.2015 1'"), "10.03.2015 1''");
 }
 
 TEST(SqlValues, LotNumberConversion) {

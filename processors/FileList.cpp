@@ -1,4 +1,4 @@
-#include "monitor/FileList.h"
+#include "processors/FileList.h"
 
 #include <string_view>
 #include <unordered_set>

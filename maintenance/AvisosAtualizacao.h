@@ -1,0 +1,22 @@
+#pragma once
+// What the update check needs from the engine that runs it: message boxes,
+// the generic notice window, and the end of the program.
+#include <string>
+#include "platform/MessageIcon.h"
+
+namespace velmora {
+
+class AvisosAtualizacao {
+public:
+    // A modal message box with an OK button.
+    virtual void Mensagem(const std::string& titulo, const std::string& texto, Icon icone) = 0;
+    // The generic notice window; with `fechaSozinha` it closes after 5 s.
+    virtual void MostraMensagem(const std::string& texto, bool confirma, bool fechaSozinha) = 0;
+    // Ends the program: nothing more of the current handler runs.
+    [[noreturn]] virtual void EncerraPrograma() = 0;
+
+protected:
+    ~AvisosAtualizacao() = default;
+};
+
+} // namespace velmora

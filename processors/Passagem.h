@@ -1,0 +1,98 @@
+#pragma once
+// One company pass over its return folder: what the pass owns (the XML
+// document, the two query objects, the file list, the company's root and
+// CNPJ), the steps every processor shares, and the walk that hands each
+// processor its files one at a time.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <pugixml.hpp>
+#include "db/Database.h"
+#include "processors/Contadores.h"
+#include "processors/FileList.h"
+#include "processors/ServicosPassagem.h"
+
+namespace velmora {
+
+// The namespace the MDF-e standard gives its documents.
+inline constexpr const char* kNamespaceMDFe = "http://www.portalfiscal.inf.br/mdfe";
+
+// True when the file belongs to the MDF-e: its name holds "MDFE" in any
+// letter case, or its first line holds the MDF-e namespace. Never reports.
+bool ArquivoEhMDFe(const std::string& caminho);
+
+class PassagemEmpresa {
+public:
+    // Creates the document, then qryUpdate, then qryPesquisa, bound to the
+    // session; they are freed in the same order when the pass ends, on every
+    // path. `raiz` is the exchange root (ending in a separator).
+    PassagemEmpresa(ServicosPassagem& servicos, Contadores& contadores, db::Connection& conexao,
+                    db::Transaction& transacao, std::string raiz, std::string cnpj);
+    ~PassagemEmpresa();
+    PassagemEmpresa(const PassagemEmpresa&) = delete;
+    PassagemEmpresa& operator=(const PassagemEmpresa&) = delete;
+
+    ServicosPassagem& Servicos() { return servicos_; }
+    Contadores& Contagem() { return contadores_; }
+    const std::string& Raiz() const { return raiz_; }
+    const std::string& Cnpj() const { return cnpj_; }
+    // The company's folder of a kind (3 "\Retorno\", 5 "\Erro\", 9
+    // "\Enviado\Autorizados\", 12 "\Retorno\OK\"), ending in "\".
+    std::string Pasta(int tipo) const;
+    const std::string& PastaRetorno() const { return pastaRetorno_; }
+
+    pugi::xml_document& Documento() { return *vXMLDoc_; }
+    db::Query& Pesquisa() { return *qryPesquisa_; }
+    FileList& Lista() { return lista_; }
+
+    // Moves a file of the return folder into the folder of `tipo`, keeping
+    // its name and replacing a file of that name there; returns the new
+    // path. The move's outcome is not examined: a file that could not be
+    // moved stays and is met again in a later cycle.
+    std::string Move(const std::string& nome, int tipo);
+    // The MDF-e record whose stored key ("MDFe" and the 44 digits) this is;
+    // 0 when there is none.
+    int32_t BuscaIdMDFe(const std::string& chave);
+    // Runs one update on qryUpdate and commits it with " commit retain".
+    void ExecutaAtualizacao(const std::string& sql);
+    // Asks whether to show a file just moved to "\Erro\"; on Yes opens it.
+    void PerguntaVerErro(const std::string& caminho);
+
+private:
+    ServicosPassagem& servicos_;
+    Contadores& contadores_;
+    std::string raiz_;
+    std::string cnpj_;
+    std::string pastaRetorno_;
+    std::unique_ptr<pugi::xml_document> vXMLDoc_;
+    std::unique_ptr<db::Query> qryUpdate_;
+    std::unique_ptr<db::Query> qryPesquisa_;
+    FileList lista_;
+};
+
+// What became of one file of a walk.
+enum class Desfecho {
+    NaoEhMDFe,   // failed the MDF-e test: left untouched, not shown, not counted
+    Aplicado,    // applied, moved to "\Retorno\OK\"
+    Rejeitado,   // moved to "\Erro\"
+    Deixado,     // left in the return folder for a later pass
+};
+
+// A processor: the files its mask lists in the return folder, and what it
+// does with one of them. `antesDoTurno`, when given, runs before each turn.
+struct Processador {
+    const char* nome;
+    const char* mascara;
+    Desfecho (*trataArquivo)(PassagemEmpresa& passagem, const std::string& nome);
+    void (*antesDoTurno)(PassagemEmpresa& passagem, const std::string& nome);
+};
+
+// Walks the return folder with the processor's mask: every matching file, in
+// ascending name order ignoring letter case, files arriving meanwhile
+// included; the window's messages are dispatched before each file and the
+// file-name line is emptied after each file taken up. A file that is gone by
+// its turn is stepped past, and so is every file the processor leaves in the
+// folder, so the walk always ends.
+void Percorre(PassagemEmpresa& passagem, const Processador& processador);
+
+} // namespace velmora

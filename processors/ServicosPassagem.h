@@ -1,0 +1,30 @@
+#pragma once
+// What a company pass needs from the engine that runs it: the window's
+// messages dispatched between files, the file-name line, the question about
+// a file in "\Erro\", a message box, and the wait before a processing
+// result. The engine provides them; a pass never sees more of it.
+#include <chrono>
+#include <string>
+#include "platform/MessageIcon.h"
+
+namespace velmora {
+
+class ServicosPassagem {
+public:
+    // Dispatches the waiting window messages; leaves with ProgramEnd when one
+    // of them ended the program.
+    virtual void Pump() = 0;
+    // The name of the file in hand on the window, drawn at once ("" clears).
+    virtual void MostraArquivo(const std::string& nomeArquivo) = 0;
+    // A modal Yes/No question; true for Yes.
+    virtual bool Pergunta(const std::string& texto) = 0;
+    // A modal message box with an OK button.
+    virtual void Mensagem(const std::string& titulo, const std::string& texto, Icon icone) = 0;
+    // Lets time pass before the next turn of a walk.
+    virtual void Aguarda(std::chrono::milliseconds duracao) = 0;
+
+protected:
+    ~ServicosPassagem() = default;
+};
+
+} // namespace velmora
