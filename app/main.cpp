@@ -6,10 +6,14 @@
 #include "app/Icons.h"
 #include "app/PrincipalForm.h"
 #include "app/SingleInstance.h"
+#include "app/Traducoes.h"
 #include "monitor/Monitor.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    // Before any window: the standard buttons read "Sim" / "Não" for a
+    // Brazilian user.
+    velmora::app::CarregaTraducoes(application);
     // The window is put away, never closed; the program ends through the
     // engine (CloseAndQuit) only.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -46,7 +46,7 @@ void Connection::Connect() {
     const client::Target target = client::ResolveDatabaseName(databaseName_);
     Guarded([&](ThrowStatusWrapper* status) {
         if (!impl_->provider) impl_->provider.reset(client::Master()->getDispatcher());
-        auto dpb = client::ConnectionBlock(status, params_, target.embedded);
+        auto dpb = client::ConnectionBlock(status, params_);
         impl_->attachment.reset(impl_->provider->attachDatabase(
             status, target.path.c_str(), dpb->getBufferLength(status), dpb->getBuffer(status)));
     });
@@ -170,8 +170,7 @@ void CreateDatabase(const std::string& name, const std::string& user, const std:
     const client::Target target = client::ResolveDatabaseName(name);
     Guarded([&](ThrowStatusWrapper* status) {
         Ref<Firebird::IProvider> provider(client::Master()->getDispatcher());
-        auto dpb = client::ConnectionBlock(status, {"user_name=" + user, "password=" + password},
-                                           target.embedded);
+        auto dpb = client::ConnectionBlock(status, {"user_name=" + user, "password=" + password});
         dpb->insertInt(status, isc_dpb_sql_dialect, 3);
         dpb->insertString(status, isc_dpb_set_db_charset, "WIN1252");
         // Only tests and the demo create databases: no sync on every commit.

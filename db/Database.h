@@ -22,8 +22,10 @@ public:
 class Transaction;
 
 // IBD_BancoDados. A database name without a server part ("/x/y.fdb",
-// "D:\Dados\ERP.FDB") opens the file with the embedded engine; "host:path"
-// goes through a server. Windows paths go through the drive map.
+// "D:\Dados\ERP.FDB") is asked of the Firebird client in its default provider
+// order: a file that the local server has open is reached through it, any
+// other is opened with the embedded engine. "host:path" goes through that
+// server. Windows paths go through the drive map.
 class Connection {
 public:
     explicit Connection(std::string name);
@@ -152,8 +154,9 @@ private:
 // Creates an empty database (SQL dialect 3, default character set WIN1252,
 // the ANSI code page the ERP's text columns hold; forced writes off, as it
 // serves tests and the demo) and leaves it closed. The name follows the
-// Connection's rules: a path opens the embedded engine, "host:path" asks
-// that server to create the file.
+// Connection's rules: a path is created in-process by the embedded engine
+// (no server has a file that does not exist yet), "host:path" asks that
+// server to create the file.
 void CreateDatabase(const std::string& name, const std::string& user, const std::string& password);
 
 // Splits an SQL script into its statements: a statement ends with the line

@@ -51,8 +51,7 @@ Target ResolveDatabaseName(const std::string& name) {
 }
 
 Owned<Firebird::IXpbBuilder> ConnectionBlock(Firebird::ThrowStatusWrapper* status,
-                                             const std::vector<std::string>& params,
-                                             bool embedded) {
+                                             const std::vector<std::string>& params) {
     Owned<Firebird::IXpbBuilder> dpb(
         Master()->getUtilInterface()->getXpbBuilder(status, Firebird::IXpbBuilder::DPB, nullptr, 0));
     for (const std::string& param : params) {
@@ -70,7 +69,6 @@ Owned<Firebird::IXpbBuilder> ConnectionBlock(Firebird::ThrowStatusWrapper* statu
         else
             throw Error("Unknown database parameter \"" + param + "\"");
     }
-    if (embedded) dpb->insertString(status, isc_dpb_config, "Providers=Engine12");
     return dpb;
 }
 

@@ -63,19 +63,20 @@ decltype(auto) Guarded(Work&& work) {
 // A database name as the client library gets it.
 struct Target {
     std::string path;   // "host:path" unchanged, or the native file path
-    bool embedded;      // no server part: the file is opened in-process
+    bool local;         // no server part: a file of this machine
 };
 // "host:path" names a server; "/x", "x.fdb", "C:\x" and "\\server\share\x"
-// are files (a single letter before ":" is a drive).
+// are files (a single letter before ":" is a drive). A file goes to the
+// client in its default provider order (remote, embedded engine, loopback):
+// a file that the local server has open is reached through that server, as
+// the ERP beside us reaches it, and a file no server has open is opened
+// in-process.
 Target ResolveDatabaseName(const std::string& name);
 
 // The connection parameter block for "name=value" parameters (user_name,
-// password, lc_ctype, sql_role_name). An embedded target is pinned to the
-// engine provider, so a local file is never silently reached through a
-// server instead.
+// password, lc_ctype, sql_role_name).
 Owned<Firebird::IXpbBuilder> ConnectionBlock(Firebird::ThrowStatusWrapper* status,
-                                             const std::vector<std::string>& params,
-                                             bool embedded);
+                                             const std::vector<std::string>& params);
 
 } // namespace velmora::db::client
 

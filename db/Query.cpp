@@ -26,7 +26,7 @@ bool IsDateTime(unsigned type) {
     return type == SQL_TIMESTAMP || type == SQL_TYPE_DATE || type == SQL_TYPE_TIME;
 }
 
-// Every column but the date-times is asked for as nullable text in character
+// Every column but the date-times and the BLOBs is asked for as nullable text in character
 // set NONE: the server converts numbers itself, and text comes as the bytes
 // the database holds (the ERP's ANSI code page), decoded afterwards.
 // Date-times come as they are and are written the way the server's own
@@ -39,6 +39,13 @@ Ref<Firebird::IMessageMetadata> AsText(ThrowStatusWrapper* status, Firebird::IMe
         const unsigned type = columns->getType(status, i) & ~1u;
         if (IsDateTime(type)) {
             builder->setType(status, i, type + 1);
+            continue;
+        }
+        // A BLOB comes as its id and is read whole afterwards: as text the
+        // server would cut it at the column's length (a long column comment
+        // in RDB$DESCRIPTION fails with "string right truncation").
+        if (type == SQL_BLOB) {
+            builder->setType(status, i, SQL_BLOB + 1);
             continue;
         }
         const unsigned length = type == SQL_TEXT || type == SQL_VARYING
@@ -85,14 +92,45 @@ std::string DateTimeText(unsigned type, const unsigned char* value) {
     return DateText(stamp.timestamp_date) + " " + TimeText(stamp.timestamp_time);
 }
 
+// Every segment of a BLOB, as the bytes stored.
+std::string ReadBlob(ThrowStatusWrapper* status, Firebird::IAttachment* attachment,
+                     Firebird::ITransaction* transaction, const unsigned char* value) {
+    ISC_QUAD id;
+    std::memcpy(&id, value, sizeof id);
+    Ref<Firebird::IBlob> blob(attachment->openBlob(status, transaction, &id, 0, nullptr));
+    std::string content;
+    char segment[32768];
+    for (;;) {
+        unsigned got = 0;
+        const int result = blob->getSegment(status, sizeof segment, segment, &got);
+        if (result != Firebird::IStatus::RESULT_OK && result != Firebird::IStatus::RESULT_SEGMENT) break;
+        content.append(segment, got);
+    }
+    blob->close(status);
+    blob.release();   // close released it
+    return content;
+}
+
+struct Place {
+    Firebird::IAttachment* attachment;
+    Firebird::ITransaction* transaction;
+};
+
 std::optional<std::string> ReadColumn(ThrowStatusWrapper* status, Firebird::IMessageMetadata* message,
-                                      const unsigned char* buffer, unsigned index) {
+                                      const unsigned char* buffer, unsigned index, const Place& place) {
     int16_t null;
     std::memcpy(&null, buffer + message->getNullOffset(status, index), sizeof null);
     if (null) return std::nullopt;
     const unsigned char* value = buffer + message->getOffset(status, index);
     const unsigned type = message->getType(status, index) & ~1u;
     if (IsDateTime(type)) return DateTimeText(type, value);
+    if (type == SQL_BLOB) {
+        std::string content = ReadBlob(status, place.attachment, place.transaction, value);
+        // Text BLOBs hold the database's text like any column; other BLOBs
+        // are handed over as the bytes they are.
+        if (message->getSubType(status, index) == isc_blob_text) return platform::AnsiToUtf8(content);
+        return content;
+    }
     uint16_t length;
     std::memcpy(&length, value, sizeof length);
     return platform::AnsiToUtf8(
@@ -160,7 +198,7 @@ void Query::Open() {
         while (cursor->fetchNext(status, buffer.data()) == Firebird::IStatus::RESULT_OK) {
             auto& row = rows.emplace_back();
             for (unsigned i = 0; i < count; ++i)
-                row.push_back(ReadColumn(status, message.get(), buffer.data(), i));
+                row.push_back(ReadColumn(status, message.get(), buffer.data(), i, {attachment, handle}));
         }
         cursor->close(status);
         cursor.release();      // close released it

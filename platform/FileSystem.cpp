@@ -150,6 +150,14 @@ std::optional<std::string> ReadLine(int fd) {
 
 } // namespace
 
+bool IsWindowsFileName(std::string_view name) {
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || std::strchr("\\/:*?\"<>|", c)) return false;
+    }
+    return !name.empty();
+}
+
 bool FileExists(const std::string& path) {
     return StatIs(path, S_IFREG);
 }
@@ -197,6 +205,7 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     while (const dirent* entry = readdir(dir.get())) {
         std::string name = entry->d_name;
         if (name.empty() || name.front() == '.') continue;  // hidden, and "." / ".."
+        if (!IsWindowsFileName(name)) continue;
         if (!MatchesMask(name, mask)) continue;
         struct stat st {};
         if (fstatat(dirfd(dir.get()), entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;

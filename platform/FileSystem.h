@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora::platform {
@@ -22,10 +23,17 @@ bool CreateFolder(const std::string& path);
 // is ignored (ASCII and the Latin-1 accented letters), the mask covers the
 // whole name.
 bool MatchesMask(const std::string& name, const std::string& mask);
+// A name Windows could give a file: not empty, none of \ / : * ? " < > |
+// and no control character (0x01-0x1F).
+bool IsWindowsFileName(std::string_view name);
+
 // Names (no folder) of the plain, non-hidden files of `folder` that match
 // `mask`, ascending, ignoring letter case (names equal but for case in byte
 // order). Hidden are names starting with "."; a link to a plain file counts
-// as one. Throws Error when the folder cannot be listed.
+// as one. A name Windows cannot have (a "\" written on a Linux share, say) is
+// never listed: the ERP and the transmitter could not have made it, and a
+// path composed from it could lead out of the folder. Throws Error when the
+// folder cannot be listed.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& mask);
 
 // Move with replace-existing; false (and the file where it was) on failure.

@@ -44,6 +44,61 @@ std::string_view NextLine(std::string_view text, size_t& pos) {
     return text.substr(begin, end - begin);
 }
 
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 text (after its byte-order mark) as UTF-8. A surrogate without its
+// partner becomes U+FFFD, and an odd last byte is dropped, as Notepad does.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+    auto unit = [&](size_t i) -> char32_t {
+        const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (char32_t(a) << 8 | b) : (char32_t(b) << 8 | a);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 3 < bytes.size()) {
+            const char32_t low = unit(i + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            }
+        }
+        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+// The file's text as UTF-8, told by its first bytes as the Windows profile
+// services tell it: FF FE is Notepad's "Unicode" (UTF-16 LE), FE FF its big
+// endian one, EF BB BF UTF-8; anything else is the ANSI code page. The ERP
+// writes ANSI, but a person who edits a file may save it otherwise.
+std::string DecodeIniText(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE")) return Utf16ToUtf8(bytes.substr(2), false);
+    if (bytes.starts_with("\xFE\xFF")) return Utf16ToUtf8(bytes.substr(2), true);
+    // After a UTF-8 mark the rest is still read by the ANSI rule (valid UTF-8
+    // is kept as it is): an editor may have put the mark before ANSI text.
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    return AnsiToUtf8(bytes);
+}
+
 // One pair of matching quotes around a value goes, as the profile services
 // drop it; a lone quote or unmatched ones stay.
 std::string Unquote(std::string value) {
@@ -59,12 +114,9 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
     std::optional<std::string> raw = ReadWholeFile(ToNative(file));
     if (!raw) return defaultValue;
 
-    // The ERP writes its INI files in the ANSI code page; the whole file is
-    // decoded at once so that one encoding applies to every line.
-    // A byte-order mark goes before decoding: the rest may still be ANSI.
-    std::string_view bytes = *raw;
-    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-    std::string text = AnsiToUtf8(bytes);
+    // The whole file is decoded at once so that one encoding applies to
+    // every line.
+    const std::string text = DecodeIniText(*raw);
     std::string_view view = text;
 
     const std::string wantedSection = Trim(section);

@@ -9,8 +9,13 @@ namespace velmora::platform {
 
 // "\" becomes "/"; "X:\..." resolves through the Wine drive map
 // ($WINEPREFIX, default ~/.wine, folder dosdevices, entry "x:" in lower case);
-// "\\server\share\..." through dosdevices/unc/server/share; a native absolute
-// path is used as it is. A relative path stays relative.
+// "\\server\share\..." through dosdevices/unc/server/share. Below the drive's
+// or the share's folder letter case is matched as Wine matches it: a name
+// that exists as written is taken, otherwise the one of its folder that
+// equals it ignoring case (EqualsIgnoreCase); the first name with no match
+// (a folder still to be made, a file not there yet) and all after it stay as
+// written. A native absolute path is used as it is and a relative path stays
+// relative, both without any matching.
 std::string ToNative(std::string_view path);
 
 // Both "\" and "/" separate folders here.

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   libpugixml-dev libcurl4-openssl-dev libssl-dev
   libgtest-dev
   xvfb xauth xdotool x11-utils

@@ -8,7 +8,7 @@ namespace velmora::db {
 namespace {
 
 TEST(DatabaseNameTest, AServerPartGoesToTheServerUnchangedAndEverythingElseIsAFile) {
-    struct Case { std::string name; bool embedded; };
+    struct Case { std::string name; bool local; };
     const Case cases[] = {
         {"localhost:/var/lib/erp/ERP.FDB", false},
         {"servidor:D:\\Dados\\ERP.FDB", false},
@@ -21,8 +21,8 @@ TEST(DatabaseNameTest, AServerPartGoesToTheServerUnchangedAndEverythingElseIsAFi
     };
     for (const Case& c : cases) {
         const client::Target target = client::ResolveDatabaseName(c.name);
-        EXPECT_EQ(target.embedded, c.embedded) << c.name;
-        if (!c.embedded) {
+        EXPECT_EQ(target.local, c.local) << c.name;
+        if (!c.local) {
             EXPECT_EQ(target.path, c.name);
         }
     }

@@ -1,7 +1,9 @@
 // The database layer against the loopback Firebird server (started by
 // scripts/firebird-server.sh; skipped without VELMORA_FB_SERVER): opening
-// "host:path", and what the session does when the server goes away under it.
+// "host:path", a plain path to a file the server has open or not, and what
+// the session does when the server goes away under it.
 #include <gtest/gtest.h>
+#include <optional>
 #include "db/Database.h"
 #include "tests/support/TcpRelay.h"
 #include "tests/support/TestDatabase.h"
@@ -55,6 +57,51 @@ TEST_F(ServerTest, AnEmbeddedDatabaseHandedToTheServerOpensThroughIt) {
     query.SetSQL(" select NM_CAMINHO_RAIZ_MDFE from tab_parametro");
     query.Open();
     EXPECT_EQ(query.FieldByName("NM_CAMINHO_RAIZ_MDFE").AsString(), "C:\\MDFe\\");
+}
+
+// How a session reached its database: "TCPv4" or "TCPv6" through a server,
+// nothing when the engine runs in this process.
+std::optional<std::string> Protocol(Session& session) {
+    Query query(session.connection, "qryProtocolo");
+    query.SetSQL(" select rdb$get_context('SYSTEM', 'NETWORK_PROTOCOL') from rdb$database");
+    query.Open();
+    const db::Field field = query.FieldByIndex(0);
+    if (field.IsNull()) return std::nullopt;
+    return field.AsString();
+}
+
+TEST_F(ServerTest, APlainPathToAFileTheServerHasOpenGoesThroughTheServer) {
+    TestDatabase local;
+    local.SetRootFolder("C:\\MDFe\\");
+    local.MakeServerAccessible();
+    Session served(FirebirdServer() + ":" + local.Path());
+    ASSERT_TRUE(Protocol(served).has_value());   // the server holds the file from here on
+
+    Session plain(local.Path());
+    EXPECT_EQ(Protocol(plain).value_or("in-process").substr(0, 3), "TCP");
+    Query update(served.connection, "qryUpdate");
+    update.SetSQL(" update tab_parametro set NM_CAMINHO_RAIZ_MDFE = 'D:\\MDFe\\'");
+    update.ExecSQL();
+    update.SetSQL(" commit retain");
+    update.ExecSQL();
+    Query read(plain.connection, "qryPastaMDFe");
+    read.SetSQL(" select NM_CAMINHO_RAIZ_MDFE from tab_parametro");
+    read.Open();
+    EXPECT_EQ(read.FieldByName("NM_CAMINHO_RAIZ_MDFE").AsString(), "D:\\MDFe\\");
+}
+
+TEST_F(ServerTest, APlainPathToAFileNoServerHasOpenIsOpenedInProcess) {
+    // The server could open this file, but has not: the engine in this
+    // process does, and nothing goes over the network.
+    TestDatabase local;
+    local.SetRootFolder("C:\\MDFe\\");
+    local.MakeServerAccessible();
+    Session plain(local.Path());
+    EXPECT_EQ(Protocol(plain), std::nullopt);
+    Query read(plain.connection, "qryPastaMDFe");
+    read.SetSQL(" select NM_CAMINHO_RAIZ_MDFE from tab_parametro");
+    read.Open();
+    EXPECT_EQ(read.FieldByName("NM_CAMINHO_RAIZ_MDFE").AsString(), "C:\\MDFe\\");
 }
 
 TEST_F(ServerTest, LosingTheServerGivesTheNetworkErrorAndTheSessionComesBackLater) {

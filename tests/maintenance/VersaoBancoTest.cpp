@@ -96,6 +96,22 @@ TEST(VersaoBanco, ExistingColumnsAreOnlyRead) {
     }
 }
 
+TEST(VersaoBanco, ALongCommentOnVersaoErpDoesNotStopTheBookkeeping) {
+    // The catalogue row of VERSAO_ERP is read whole (select r.*), and its
+    // description is a BLOB that a DBA may have filled with a long comment.
+    test::TestDatabase db;
+    db.AddVersionColumns("3.1.0 build 12", 42);
+    std::string comment;
+    while (comment.size() < 400) comment += "Versao do ERP, gravada pela atualizacao do sistema. ";
+    db.Exec("COMMENT ON COLUMN TAB_PARAMETRO.VERSAO_ERP IS '" + comment + "'");
+
+    Outcome outcome = RunBookkeeping(db);
+    EXPECT_EQ(outcome.versaoERP, "3.1.0 build 12");
+    EXPECT_EQ(outcome.scriptRodado, "42");
+    const std::vector<Row> stored{Row{"3.1.0 build 12", "42"}};
+    EXPECT_EQ(outcome.parameters, stored);
+}
+
 TEST(VersaoBanco, OnlyScriptRodadoPresentFailsAtTheFirstAlter) {
     test::TestDatabase db;
     db.Exec("alter table tab_parametro add script_rodado integer");

@@ -6,11 +6,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/Error.h"
+#include "platform/Text.h"
 #include "tests/platform/Helpers.h"
 #include "tests/support/FileTimes.h"
 #include "tests/support/TempDir.h"
@@ -67,6 +69,44 @@ TEST(ListFiles, PlainVisibleMatchingFilesInCaseInsensitiveOrder) {
     std::vector<std::string> expected{"A-sit.xml", "a-sit.xml", "B-sit.xml", "b-sit.xml", "c-SIT.XML.old", "link-sit.xml"};
     EXPECT_EQ(ListFiles(dir.str() + "Retorno\\", "*-sit.xml*"), expected);
     EXPECT_EQ(ListFiles(dir.str() + "Retorno", "nothing*"), std::vector<std::string>{});
+}
+
+TEST(ListFiles, NamesWindowsCannotHaveAreNeverListed) {
+    // On a Linux share a name may hold a "\\"; composed into a path and
+    // turned native it would leave the folder: um/dois/tres/a/../../../x is x.
+    TempDir dir;
+    const std::string folder = dir.str() + "um/dois/tres/";
+    fs::create_directories(folder + "a");
+    dir.Write("outside-rec.err", "fora");
+    struct Case {
+        std::string name;
+        bool listed;
+    } cases[] = {
+        {"a\\..\\..\\..\\outside-rec.err", false},
+        {"c:x-rec.err", false},
+        {"q?-rec.err", false},
+        {"s*-rec.err", false},
+        {"\"x\"-rec.err", false},
+        {"<y>-rec.err", false},
+        {"p|q-rec.err", false},
+        {"tab\t-rec.err", false},
+        {"\x01-rec.err", false},
+        {"\x1F-rec.err", false},
+        {"ok-rec.err", true},
+        {"Emiss\xC3\xA3o #1 (2)-rec.err", true},
+        {"del\x7F-rec.err", true},   // only 0x01-0x1F are control characters to Windows
+    };
+    std::vector<std::string> expected;
+    for (const Case& c : cases) {
+        std::ofstream(folder + c.name) << "x";
+        ASSERT_TRUE(fs::exists(folder + c.name)) << c.name;
+        if (c.listed) expected.push_back(c.name);
+        EXPECT_EQ(IsWindowsFileName(c.name), c.listed) << c.name;
+    }
+    std::sort(expected.begin(), expected.end(),
+              [](const std::string& a, const std::string& b) { return CompareIgnoreCase(a, b) < 0; });
+    EXPECT_EQ(ListFiles(folder, "*-rec.err*"), expected);
+    EXPECT_EQ(ListFiles(dir.str() + "um\\dois\\tres\\", "*"), expected);
 }
 
 TEST(ListFiles, MissingFolderThrows) {

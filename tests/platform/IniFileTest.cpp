@@ -86,5 +86,61 @@ TEST(ReadProfileString, DecodesAnsiAndSkipsTheByteOrderMark) {
     EXPECT_EQ(ReadProfileString(bomAnsi, "Database", "name"), "S\xC3\xA3o.FDB");
 }
 
+// The bytes of UTF-16 text as Notepad saves it ("Unicode" is little endian,
+// "Unicode big endian" the other), byte-order mark first.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST(ReadProfileString, ReadsEveryEncodingAnEditorSaves) {
+    // The same settings in each encoding; the profile rules (case-blind
+    // names, trimming, quotes, comments, the first key wins) apply alike.
+    const std::u16string text =
+        u"; configura\u00E7\u00E3o\r\n"
+        u"[Database]\r\n"
+        u"  Path = \"C:\\Emiss\u00E3o\\\"  \r\n"
+        u";name=comentado\r\n"
+        u"name=ERP.FDB\r\n"
+        u"name=second\r\n"
+        u"[A\u00C7\u00DAcar]\n"
+        u"doce=\U0001F36C\n";
+    const std::string utf8 =
+        "; configura\xC3\xA7\xC3\xA3o\r\n[Database]\r\n  Path = \"C:\\Emiss\xC3\xA3o\\\"  \r\n"
+        ";name=comentado\r\nname=ERP.FDB\r\nname=second\r\n[A\xC3\x87\xC3\x9A" "car]\ndoce=\xF0\x9F\x8D\xAC\n";
+    const std::string ansi =
+        "; configura\xE7\xE3o\r\n[Database]\r\n  Path = \"C:\\Emiss\xE3o\\\"  \r\n"
+        ";name=comentado\r\nname=ERP.FDB\r\nname=second\r\n[A\xC7\xDA" "car]\ndoce=?\n";
+    struct Case {
+        const char* encoding;
+        std::string bytes;
+        const char* sweet;   // what the [Açúcar] value reads as
+    } cases[] = {
+        {"UTF-16 LE (Notepad's Unicode)", Utf16(text, false), "\xF0\x9F\x8D\xAC"},
+        {"UTF-16 BE", Utf16(text, true), "\xF0\x9F\x8D\xAC"},
+        {"UTF-8", utf8, "\xF0\x9F\x8D\xAC"},
+        {"UTF-8 with byte-order mark", "\xEF\xBB\xBF" + utf8, "\xF0\x9F\x8D\xAC"},
+        {"Windows-1252", ansi, "?"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        const std::string file = dir.Write("velmoraempresa.ini", c.bytes);
+        EXPECT_EQ(ReadProfileString(file, "database", "PATH"), "C:\\Emiss\xC3\xA3o\\") << c.encoding;
+        EXPECT_EQ(ReadProfileString(file, "Database", "name"), "ERP.FDB") << c.encoding;
+        EXPECT_EQ(ReadProfileString(file, "a\xC3\xA7\xC3\xBA" "car", "doce"), c.sweet) << c.encoding;
+        EXPECT_EQ(ReadProfileString(file, "Database", "missing", "(default)"), "(default)") << c.encoding;
+    }
+
+    // A surrogate without its partner and an odd last byte do not stop the
+    // reading of what comes before them.
+    const std::string broken = Utf16(u"[S]\r\nk=a\xD800" u"b\r\n", false) + "x";
+    EXPECT_EQ(ReadProfileString(dir.Write("broken.ini", broken), "S", "k"), "a\xEF\xBF\xBD" "b");
+}
+
 } // namespace
 } // namespace velmora::platform

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "tests/platform/Helpers.h"
@@ -14,6 +17,7 @@ namespace {
 
 using test::ScopedEnv;
 using test::TempDir;
+namespace fs = std::filesystem;
 
 TEST(ToNative, ResolvesDrivesAndSharesThroughTheWinePrefix) {
     const std::string prefix = "/opt/prefix";
@@ -56,6 +60,109 @@ TEST(ToNative, DriveMapReachesRealFiles) {
     EXPECT_TRUE(FileExists("D:\\MDFe\\lote.xml"));
     EXPECT_TRUE(FolderExists("d:\\MDFe\\"));
     EXPECT_FALSE(FileExists("C:\\MDFe\\lote.xml"));  // no drive C in this prefix
+}
+
+// A Wine prefix whose drive X: is a real folder tree, as Wine lays it out
+// (dosdevices/x: a link to the drive's folder), and a share \\srv01\dados.
+class LetterCase : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir_.path() / "prefix/dosdevices/unc/srv01/dados/Retorno");
+        fs::create_directories(drive_ / "MDFe/11222333000181/Retorno");
+        fs::create_directories(drive_ / "MDFe/11222333000181/Ok");
+        fs::create_directory_symlink(drive_, dir_.path() / "prefix/dosdevices/x:");
+    }
+
+    std::string X(const std::string& below) const { return (dir_.path() / "prefix/dosdevices/x:").string() + below; }
+    // The names in a folder of the drive, to see that nothing parallel was made.
+    std::vector<std::string> Entries(const fs::path& folder) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TempDir dir_;
+    fs::path drive_ = dir_.path() / "driveX";
+    ScopedEnv wine_{"WINEPREFIX", (dir_.path() / "prefix").string()};
+};
+
+TEST_F(LetterCase, ARootStoredInAnotherCaseWorksInTheRealTree) {
+    const std::string root = "X:\\mdfe\\";   // the ERP's setting; the folder on disk is MDFe
+    const std::string company = root + "11222333000181\\";
+    EXPECT_TRUE(FolderExists(root));
+    EXPECT_TRUE(CreateFolder(company + "Erro\\"));
+    EXPECT_TRUE(FolderExists(company + "ERRO"));
+    EXPECT_FALSE(CreateFolder(company + "erro\\"));   // the same folder, already there
+
+    dir_.Write("driveX/MDFe/11222333000181/Retorno/a-sit.xml", "situacao");
+    dir_.Write("driveX/MDFe/11222333000181/Retorno/Conectado.txt", "OK\r\n");
+    EXPECT_EQ(ListFiles(company + "retorno\\", "*-sit.xml*"), std::vector<std::string>{"a-sit.xml"});
+    EXPECT_TRUE(FileExists(company + "RETORNO\\CONECTADO.TXT"));
+    EXPECT_EQ(ReadFirstLine(company + "Retorno\\CONECTADO.TXT"), "OK");
+    EXPECT_TRUE(MoveFileReplace(company + "retorno\\A-SIT.XML", company + "OK\\a-sit.xml"));
+    EXPECT_TRUE(dir_.Exists("driveX/MDFe/11222333000181/Ok/a-sit.xml"));
+
+    // Everything happened inside the tree that was there: no "mdfe", no
+    // "retorno", no "OK" beside it.
+    EXPECT_EQ(Entries(drive_), std::vector<std::string>{"MDFe"});
+    EXPECT_EQ(Entries(drive_ / "MDFe/11222333000181"), (std::vector<std::string>{"Erro", "Ok", "Retorno"}));
+}
+
+TEST_F(LetterCase, EachNameIsMatchedBelowTheDriveOrShareOnly) {
+    fs::create_directories(drive_ / "a");
+    fs::create_directories(drive_ / "A");
+    fs::create_directories(drive_ / "A\xC3\xA7\xC3\xBA" "car");   // "Açúcar"
+    dir_.Write("driveX/MDFe/11222333000181/Retorno/Conectado.txt", "OK");
+    const std::string nativeRoot = drive_.string() + "/";
+    struct Case {
+        std::string path;
+        std::string native;
+    } cases[] = {
+        {"X:\\mdfe\\11222333000181\\retorno\\CONECTADO.TXT", X("/MDFe/11222333000181/Retorno/Conectado.txt")},
+        {"x:/Mdfe/11222333000181/RETORNO/", X("/MDFe/11222333000181/Retorno/")},   // the trailing separator stays
+        {"X:\\a\\n.txt", X("/a/n.txt")},                                         // an exact match first
+        {"X:\\A\\n.txt", X("/A/n.txt")},
+        {"X:\\A\xC3\x87\xC3\x9A" "CAR\\", X("/A\xC3\xA7\xC3\xBA" "car/")},          // accented letters fold too
+        // A name with no match (a folder still to be made) and all after it
+        // stay as written, even when a later name would match something.
+        {"X:\\MDFE\\Novo\\retorno\\x.xml", X("/MDFe/Novo/retorno/x.xml")},
+        {"X:\\mdfe\\..\\mdfe\\", X("/MDFe/../mdfe/")},
+        {"X:\\mdfe\\\\11222333000181", X("/MDFe//11222333000181")},
+        {"X:", X("")},
+        {"\\\\srv01\\dados\\RETORNO\\Conectado.txt",
+         (dir_.path() / "prefix/dosdevices/unc/srv01/dados/Retorno/Conectado.txt").string()},
+        // Native and relative paths keep their exact meaning.
+        {nativeRoot + "mdfe\\", nativeRoot + "mdfe/"},
+        {"mdfe\\Retorno", "mdfe/Retorno"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ToNative(c.path), c.native) << c.path;
+}
+
+TEST_F(LetterCase, ARenamedOrRemovedFolderIsNoticedAfterALookUp) {
+    // An old modification time lets the drive's listing be kept between
+    // look-ups, so what follows checks that the kept one is given up.
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    fs::last_write_time(drive_, old);
+    EXPECT_EQ(ToNative("X:\\mdfe\\11222333000181"), X("/MDFe/11222333000181"));
+    EXPECT_EQ(ToNative("X:\\mdfe\\11222333000181"), X("/MDFe/11222333000181"));   // from the kept listing
+
+    fs::rename(drive_ / "MDFe", drive_ / "Mdfe");
+    EXPECT_EQ(ToNative("X:\\mdfe\\11222333000181"), X("/Mdfe/11222333000181"));
+
+    // Renamed again with the modification time put back: the change time
+    // still tells.
+    fs::last_write_time(drive_, old);
+    ToNative("X:\\mdfe\\");
+    fs::rename(drive_ / "Mdfe", drive_ / "MDFE");
+    fs::last_write_time(drive_, old);
+    EXPECT_EQ(ToNative("X:\\mdfe\\11222333000181"), X("/MDFE/11222333000181"));
+
+    fs::remove_all(drive_ / "MDFE");
+    EXPECT_EQ(ToNative("X:\\mdfe\\11222333000181"), X("/mdfe/11222333000181"));
+    EXPECT_TRUE(CreateFolder("X:\\mdfe\\"));
+    EXPECT_TRUE(FolderExists("X:\\MDFe\\"));
+    EXPECT_EQ(Entries(drive_), std::vector<std::string>{"mdfe"});
 }
 
 TEST(PathParts, SplitAtTheLastSeparatorOfEitherKind) {
