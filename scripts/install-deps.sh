@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
   qt6-base-dev libgl-dev
-  libpugixml-dev libcurl4-openssl-dev libssl-dev
+  libpugixml-dev libcurl4-openssl-dev libssl-dev libspdlog-dev
   libgtest-dev
   xvfb xauth xdotool x11-utils
   libxml2-utils openssl python3
