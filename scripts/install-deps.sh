@@ -11,7 +11,7 @@ packages=(
   libgtest-dev
   xvfb xauth xdotool x11-utils
   libxml2-utils openssl python3
-  xdg-user-dirs
+  xdg-user-dirs xdg-utils
   clang libclang-rt-14-dev
   locales
 )
