@@ -47,6 +47,9 @@ public:
     virtual void ShowFileName(const std::string& name) = 0;         // repainted at once
     virtual void ShowCounters(const Contadores& counters) = 0;      // repainted at the next dispatch
     virtual void ShowVersion(const std::string& text) = 0;          // repainted at once
+    // One line on what the monitor is doing or why it stopped, on the window
+    // and in the tray icon's tip; "" clears it. Repainted at once.
+    virtual void ShowStatus(const std::string& line) = 0;   // "" clears it
 
     // The generic notice window (closes itself after 5 s when autoClose).
     virtual void MostraMensagem(const std::string& text, bool confirm, bool autoClose) = 0;
