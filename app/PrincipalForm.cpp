@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,7 +17,6 @@
 #include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include "app/Icons.h"
@@ -324,7 +324,14 @@ void TfrmPrincipal::ProcessMessages() {
 }
 
 void TfrmPrincipal::Sleep(std::chrono::milliseconds duration) {
-    QThread::msleep(static_cast<unsigned long>(duration.count()));
+    // The wait before a result is read again lasts seconds: the window keeps
+    // painting and answering its buttons and tray menu meanwhile. The engine
+    // starts no second cycle from what is dispatched here and looks for the
+    // end of the program once the wait is over.
+    if (duration.count() <= 0) return;
+    QEventLoop wait;
+    QTimer::singleShot(duration, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 void TfrmPrincipal::SetTimerEnabled(bool on) {

@@ -38,7 +38,9 @@ public:
     virtual bool AskYesNo(const std::string& text) = 0;
     // Dispatches every window message that is waiting, then returns.
     virtual void ProcessMessages() = 0;
-    // Blocks the thread (the window does not answer meanwhile).
+    // Waits for `duration` with the window still answering: window messages
+    // are dispatched meanwhile, as at ProcessMessages, so a tick, a button or
+    // "&Sair" may run before it returns.
     virtual void Sleep(std::chrono::milliseconds duration) = 0;
 
     virtual void SetTimerEnabled(bool on) = 0;   // switching on a running timer changes nothing

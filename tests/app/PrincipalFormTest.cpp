@@ -8,12 +8,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QThread>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 #include "app/PrincipalForm.h"
 #include "platform/Locale.h"
@@ -252,6 +254,33 @@ TEST(MainWindow, StatusLineShowsUnderTheFileNameAndInTheTrayTip) {
     w.ShowStatus("");
     EXPECT_EQ(status->text(), "");
     EXPECT_EQ(tray->toolTip(), "velmora Monitor MDF-e");
+}
+
+TEST(MainWindow, SleepKeepsTheWindowAnsweringUntilTheTimeIsUp) {
+    Window w;
+    w.CreateTrayIcon();
+    w.show();
+    ASSERT_TRUE(WaitUntil([&] { return w.isVisible(); }));
+    bool timerRan = false;
+    QTimer::singleShot(50, [&] { timerRan = true; });
+    // A click on "Minimizar" waiting in the queue when the wait begins.
+    auto* minimizar = w.Find<QPushButton>("BitBtn1");
+    const QPointF centre = QRectF(minimizar->rect()).center();
+    const QPointF global = minimizar->mapToGlobal(centre);
+    QCoreApplication::postEvent(minimizar, new QMouseEvent(QEvent::MouseButtonPress, centre, global,
+                                                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(minimizar, new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
+                                                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+
+    QElapsedTimer clock;
+    clock.start();
+    w.Sleep(std::chrono::milliseconds(1000));
+    const qint64 waited = clock.elapsed();
+
+    EXPECT_TRUE(timerRan);
+    EXPECT_FALSE(w.isVisible());   // put away while the engine waited
+    EXPECT_GE(waited, 1000);
+    EXPECT_LT(waited, 2000);
 }
 
 TEST(MainWindow, ZerarValoresClearsCountersAndFileNameAndLeavesTheTimerRunning) {
