@@ -3,6 +3,13 @@
 # demo need. Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
+# Installing packages, making the locale and starting the Firebird server all
+# need root; without it the run would fail half-way with a less clear error.
+if [ "$(id -u)" -ne 0 ]; then
+    echo "scripts/install-deps.sh must run as root (apt-get, locale-gen, the Firebird server): run it as root" >&2
+    exit 1
+fi
+
 packages=(
   build-essential cmake pkg-config git
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
