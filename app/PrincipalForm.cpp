@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,10 +12,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include "app/Icons.h"
@@ -49,6 +51,23 @@ QMessageBox::Icon ToQt(Icon icon) {
     }
     return QMessageBox::NoIcon;
 }
+
+// A one-line label that, when its text is wider than itself, leaves out the
+// middle ("…") instead of cutting the end: a stop line names the file it is
+// about last, and both the reason and the file must stay readable.
+class OneLineLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width());
+        style()->drawItemText(&painter, area, Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(), shown,
+                              foregroundRole());
+    }
+};
 
 } // namespace
 
@@ -155,6 +174,16 @@ QWidget* TfrmPrincipal::BuildPage(const QFont& rowFont) {
     fileLine->addWidget(Label10);
     fileLine->addWidget(lblNomeArquivo, 1);
     column->addLayout(fileLine);
+    // What the monitor is doing, or why it stopped: the one place the user
+    // sees that the counters stand still for a reason. Always there (empty
+    // when there is nothing to say) so the rows below never move; a long
+    // line is shortened in the middle, with the whole line in its tip.
+    lblSituacao = new OneLineLabel(page);
+    lblSituacao->setObjectName("lblSituacao");
+    lblSituacao->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    lblSituacao->setFixedHeight(lblSituacao->fontMetrics().height());
+    lblSituacao->setTextFormat(Qt::PlainText);
+    column->addWidget(lblSituacao);
     column->addWidget(HorizontalRule(page));
 
     auto* buttons = new QHBoxLayout;
@@ -240,7 +269,7 @@ void TfrmPrincipal::CreateTrayIcon() {
 
     TrayIconData = new QSystemTrayIcon(windowIcon(), this);
     TrayIconData->setObjectName("TrayIconData");
-    TrayIconData->setToolTip(kTitulo);
+    TrayIconData->setToolTip(TrayTip());
     // The menu opens on the right button by itself; a single click does
     // nothing, a double click brings the window back.
     TrayIconData->setContextMenu(PopupMenu1);
@@ -295,7 +324,14 @@ void TfrmPrincipal::ProcessMessages() {
 }
 
 void TfrmPrincipal::Sleep(std::chrono::milliseconds duration) {
-    QThread::msleep(static_cast<unsigned long>(duration.count()));
+    // The wait before a result is read again lasts seconds: the window keeps
+    // painting and answering its buttons and tray menu meanwhile. The engine
+    // starts no second cycle from what is dispatched here and looks for the
+    // end of the program once the wait is over.
+    if (duration.count() <= 0) return;
+    QEventLoop wait;
+    QTimer::singleShot(duration, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    wait.exec();
 }
 
 void TfrmPrincipal::SetTimerEnabled(bool on) {
@@ -335,6 +371,19 @@ void TfrmPrincipal::ShowCounters(const Contadores& c) {
 void TfrmPrincipal::ShowVersion(const std::string& text) {
     lblVersao->setText(Q(text));
     lblVersao->repaint();
+}
+
+void TfrmPrincipal::ShowStatus(const std::string& line) {
+    status_ = Q(line);
+    lblSituacao->setText(status_);
+    lblSituacao->setToolTip(status_);
+    // Drawn now: a stop line must show even if the thread is busy next.
+    lblSituacao->repaint();
+    if (TrayIconData) TrayIconData->setToolTip(TrayTip());
+}
+
+QString TfrmPrincipal::TrayTip() const {
+    return status_.isEmpty() ? QString(kTitulo) : QString(kTitulo) + "\n" + status_;
 }
 
 void TfrmPrincipal::MostraMensagem(const std::string& text, bool confirm, bool autoClose) {

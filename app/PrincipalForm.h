@@ -1,6 +1,6 @@
 #pragma once
-// The main window frmPrincipal: the counters, the file-name line, the three
-// buttons, the tray icon with its menu and the 5000 ms timer. It owns the
+// The main window frmPrincipal: the counters, the file-name line, the status
+// line, the three buttons, the tray icon with its menu and the 5000 ms timer. It owns the
 // engine (Monitor) for the whole run and is the engine's UserInterface; every
 // button, menu item and tick runs its engine handler through RunHandler.
 #include <memory>
@@ -53,6 +53,7 @@ public:
     void ShowFileName(const std::string& name) override;
     void ShowCounters(const Contadores& counters) override;
     void ShowVersion(const std::string& text) override;
+    void ShowStatus(const std::string& line) override;
     void MostraMensagem(const std::string& text, bool confirm, bool autoClose) override;
     void CloseAndQuit() override;
 
@@ -65,6 +66,8 @@ protected:
 
 private:
     void BuildControls();
+    // The tray icon's tip: the title, and the status line below it.
+    QString TrayTip() const;
     QWidget* BuildPage(const QFont& rowFont);
     struct CounterRow {
         const char* caption;
@@ -90,6 +93,7 @@ private:
     QLabel* lblConsultasComErro = nullptr;
     QLabel* Label10 = nullptr;
     QLabel* lblNomeArquivo = nullptr;
+    QLabel* lblSituacao = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QPushButton* BitBtn2 = nullptr;
     QPushButton* BitBtn3 = nullptr;
@@ -98,6 +102,7 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QPointer<QSystemTrayIcon> TrayIconData;
 
+    QString status_;
     bool ended_ = false;
     // Last, so that it is built when the controls it draws on exist and
     // destroyed while they still do.

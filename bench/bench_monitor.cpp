@@ -107,6 +107,7 @@ public:
     void ShowFileName(const std::string&) override {}
     void ShowCounters(const Contadores&) override {}
     void ShowVersion(const std::string&) override {}
+    void ShowStatus(const std::string&) override {}
     void MostraMensagem(const std::string&, bool, bool) override {}
     void CloseAndQuit() override {}
 

@@ -21,7 +21,9 @@ public:
     virtual bool AskYesNo(const std::string& text) = 0;
     // Dispatches every window message that is waiting, then returns.
     virtual void ProcessMessages() = 0;
-    // Blocks the thread (the window does not answer meanwhile).
+    // Waits for `duration` with the window still answering: window messages
+    // are dispatched meanwhile, as at ProcessMessages, so a tick, a button or
+    // "&Sair" may run before it returns.
     virtual void Sleep(std::chrono::milliseconds duration) = 0;
 
     virtual void SetTimerEnabled(bool on) = 0;   // switching on a running timer changes nothing
@@ -30,6 +32,9 @@ public:
     virtual void ShowFileName(const std::string& name) = 0;         // repainted at once
     virtual void ShowCounters(const Contadores& counters) = 0;      // repainted at the next dispatch
     virtual void ShowVersion(const std::string& text) = 0;          // repainted at once
+    // One line on what the monitor is doing or why it stopped, on the window
+    // and in the tray icon's tip; "" clears it. Repainted at once.
+    virtual void ShowStatus(const std::string& line) = 0;   // "" clears it
 
     // The generic notice window (closes itself after 5 s when autoClose).
     virtual void MostraMensagem(const std::string& text, bool confirm, bool autoClose) = 0;

@@ -300,10 +300,10 @@ std::optional<std::string> CaptureProgramOutput(const std::vector<std::string>& 
     return output;
 }
 
-void OpenWithDefaultApplication(const std::string& path) {
+bool OpenWithDefaultApplication(const std::string& path) {
     std::string opener = FindProgram("xdg-open");
-    if (opener.empty()) return;
-    Spawn({opener, ToNative(path)}, "");
+    if (opener.empty()) return false;
+    return Spawn({opener, ToNative(path)}, "") > 0;
 }
 
 } // namespace velmora::platform

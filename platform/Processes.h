@@ -36,7 +36,9 @@ int StartProgram(const std::string& program, const std::string& parameters,
 std::optional<std::string> CaptureProgramOutput(const std::vector<std::string>& arguments);
 
 // Opens a file with the desktop's default application ("explorer <path>" on
-// Windows, xdg-open here; nothing happens when there is none).
-void OpenWithDefaultApplication(const std::string& path);
+// Windows, xdg-open here) and does not wait. False when no opener could be
+// started (no xdg-open on PATH, or it would not run); whether the desktop
+// then finds a program for the file is not known here.
+bool OpenWithDefaultApplication(const std::string& path);
 
 } // namespace velmora::platform

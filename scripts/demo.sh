@@ -7,6 +7,13 @@
 # monitor ends itself, and shows what it did. Unattended; needs no display.
 # VELMORA_BUILD_DIR names another build folder than build/.
 set -euo pipefail
+
+# Installing packages, making the locale and starting the Firebird server all
+# need root; without it the run would fail half-way with a less clear error.
+if [ "$(id -u)" -ne 0 ]; then
+    echo "scripts/demo.sh must run as root (apt-get, locale-gen, the Firebird server): run it as root" >&2
+    exit 1
+fi
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 

@@ -52,11 +52,21 @@ _velmora_fb_wait() {
     return 1
 }
 
+# Sourced into the caller's shell: a missing root says so and returns, it
+# never exits the shell.
+_velmora_fb_need_root() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "$1 must run as root (the Firebird server): run it as root" >&2
+        return 1
+    fi
+}
+
 firebird_server_start() {
     if firebird_server_running && _velmora_fb_password_ok; then
         export VELMORA_FB_SERVER=localhost
         return 0
     fi
+    _velmora_fb_need_root firebird_server_start || return 1
     firebird_server_stop || return 1
 
     _velmora_fb_set_password || {
@@ -83,6 +93,7 @@ firebird_server_start() {
 }
 
 firebird_server_stop() {
+    _velmora_fb_need_root firebird_server_stop || return 1
     unset VELMORA_FB_SERVER
     # Guardian first, or it would start the server again.
     start-stop-daemon --stop --quiet --oknodo --retry 10 --exec /usr/sbin/fbguard >/dev/null 2>&1

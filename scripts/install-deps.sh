@@ -3,15 +3,22 @@
 # demo need. Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 
+# Installing packages, making the locale and starting the Firebird server all
+# need root; without it the run would fail half-way with a less clear error.
+if [ "$(id -u)" -ne 0 ]; then
+    echo "scripts/install-deps.sh must run as root (apt-get, locale-gen, the Firebird server): run it as root" >&2
+    exit 1
+fi
+
 packages=(
   build-essential cmake pkg-config git
   libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-server firebird3.0-utils
   qt6-base-dev libgl-dev qt6-translations-l10n
-  libpugixml-dev libcurl4-openssl-dev libssl-dev
+  libpugixml-dev libcurl4-openssl-dev libssl-dev libspdlog-dev
   libgtest-dev
   xvfb xauth xdotool x11-utils
   libxml2-utils openssl python3
-  xdg-user-dirs
+  xdg-user-dirs xdg-utils
   clang libclang-rt-14-dev
   locales
 )

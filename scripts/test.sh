@@ -3,6 +3,13 @@
 # starts a Firebird server on loopback and an X server for the window tests,
 # runs CTest.
 set -euo pipefail
+
+# Installing packages, making the locale and starting the Firebird server all
+# need root; without it the run would fail half-way with a less clear error.
+if [ "$(id -u)" -ne 0 ]; then
+    echo "scripts/test.sh must run as root (apt-get, locale-gen, the Firebird server): run it as root" >&2
+    exit 1
+fi
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh

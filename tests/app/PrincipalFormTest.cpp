@@ -8,12 +8,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QThread>
+#include <QElapsedTimer>
 #include <gtest/gtest.h>
 #include "app/PrincipalForm.h"
 #include "platform/Locale.h"
@@ -202,6 +204,83 @@ TEST(MainWindow, FileNameAndVersionLinesShowWhatTheEngineSends) {
     w.ShowFileName(std::string(400, 'x'));
     QCoreApplication::processEvents();
     EXPECT_EQ(w.size(), QSize(540, 357));
+}
+
+TEST(MainWindow, StatusLineShowsUnderTheFileNameAndInTheTrayTip) {
+    const std::string stop =
+        "Parado: Não foi possível ler o arquivo MDFe41190612345678000199580010000001231000001234-pro-rec.xml — "
+        "123-pro-rec.xml";
+    Window w;
+    // Sent before the tray icon exists (early in start-up): the icon starts
+    // with it.
+    w.ShowStatus("Iniciando");
+    w.CreateTrayIcon();
+    auto* tray = w.Find<QSystemTrayIcon>("TrayIconData");
+    EXPECT_EQ(tray->toolTip(), "velmora Monitor MDF-e\nIniciando");
+    w.ShowStatus("");
+    w.show();
+    ASSERT_TRUE(WaitUntil([&] { return w.isVisible(); }));
+    auto* status = w.Find<QLabel>("lblSituacao");
+    EXPECT_EQ(status->text(), "");
+    EXPECT_EQ(tray->toolTip(), "velmora Monitor MDF-e");
+    const QRect buttonsBefore = w.Find<QPushButton>("BitBtn3")->geometry();
+
+    w.ShowFileName("123-pro-rec.xml");
+    w.ShowStatus(stop);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(status->text().toStdString(), stop);
+    EXPECT_EQ(tray->toolTip().toStdString(), "velmora Monitor MDF-e\n" + stop);
+    // One line below the file name, above the buttons, which do not move;
+    // a line longer than the window is cut, not the window widened.
+    auto area = [&](QWidget* widget) { return QRect(widget->mapTo(&w, QPoint(0, 0)), widget->size()); };
+    EXPECT_GE(area(status).top(), area(w.Find<QLabel>("lblNomeArquivo")).bottom());
+    EXPECT_LT(area(status).bottom(), area(w.Find<QPushButton>("BitBtn3")).top());
+    EXPECT_LE(status->height(), 2 * status->fontMetrics().height());
+    EXPECT_EQ(w.Find<QPushButton>("BitBtn3")->geometry(), buttonsBefore);
+    EXPECT_EQ(w.size(), QSize(540, 357));
+    EXPECT_TRUE(w.rect().contains(area(status)));
+    // For the eye: the window as the user finds it after a stop.
+    Contadores counters;
+    counters.iLotesProcessados = 12;
+    counters.iPedidosGerados = 12;
+    counters.iConfirmacaoRecebida = 14;
+    counters.iMDFeAutorizada = 11;
+    counters.iMDFeErro = 1;
+    counters.iConfirmacaoErro = 1;
+    w.ShowCounters(counters);
+    w.ShowVersion("Versão: 25/03/2019 14:37");
+    EXPECT_TRUE(w.grab().save(VELMORA_BINARY_DIR "/janela-parado.png", "PNG"));
+
+    w.ShowStatus("");
+    EXPECT_EQ(status->text(), "");
+    EXPECT_EQ(tray->toolTip(), "velmora Monitor MDF-e");
+}
+
+TEST(MainWindow, SleepKeepsTheWindowAnsweringUntilTheTimeIsUp) {
+    Window w;
+    w.CreateTrayIcon();
+    w.show();
+    ASSERT_TRUE(WaitUntil([&] { return w.isVisible(); }));
+    bool timerRan = false;
+    QTimer::singleShot(50, [&] { timerRan = true; });
+    // A click on "Minimizar" waiting in the queue when the wait begins.
+    auto* minimizar = w.Find<QPushButton>("BitBtn1");
+    const QPointF centre = QRectF(minimizar->rect()).center();
+    const QPointF global = minimizar->mapToGlobal(centre);
+    QCoreApplication::postEvent(minimizar, new QMouseEvent(QEvent::MouseButtonPress, centre, global,
+                                                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(minimizar, new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
+                                                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+
+    QElapsedTimer clock;
+    clock.start();
+    w.Sleep(std::chrono::milliseconds(1000));
+    const qint64 waited = clock.elapsed();
+
+    EXPECT_TRUE(timerRan);
+    EXPECT_FALSE(w.isVisible());   // put away while the engine waited
+    EXPECT_GE(waited, 1000);
+    EXPECT_LT(waited, 2000);
 }
 
 TEST(MainWindow, ZerarValoresClearsCountersAndFileNameAndLeavesTheTimerRunning) {

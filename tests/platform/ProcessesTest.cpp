@@ -230,9 +230,24 @@ TEST(OpenWithDefaultApplication, HandsTheNativePathToXdgOpenAsOneArgument) {
     ScopedEnv path("PATH", dir.str() + "bin");
     ScopedEnv wine("WINEPREFIX", "/opt/prefix");
 
-    OpenWithDefaultApplication("D:\\MDFe\\1\\Erro\\lote 1-rec.err");
+    EXPECT_TRUE(OpenWithDefaultApplication("D:\\MDFe\\1\\Erro\\lote 1-rec.err"));
     EXPECT_EQ(ReadRecord(record), (std::vector<std::string>{fs::canonical(fs::current_path()).string(), opener,
                                                             "/opt/prefix/dosdevices/d:/MDFe/1/Erro/lote 1-rec.err"}));
+    ExpectNoChildren();
+}
+
+TEST(OpenWithDefaultApplication, SaysSoWhenNoOpenerCanBeStarted) {
+    TempDir dir;
+    ScopedEnv path("PATH", dir.str() + "bin");
+    EXPECT_FALSE(OpenWithDefaultApplication("/tmp/x.err"));   // none on PATH
+
+    dir.Write("bin/xdg-open", "#!/bin/sh\n");   // there, but not executable
+    fs::permissions(dir.path() / "bin/xdg-open", fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(OpenWithDefaultApplication("/tmp/x.err"));
+
+    dir.Write("bin/xdg-open", "not a program");   // executable, but the start fails
+    fs::permissions(dir.path() / "bin/xdg-open", fs::perms::owner_all);
+    EXPECT_FALSE(OpenWithDefaultApplication("/tmp/x.err"));
     ExpectNoChildren();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// A user interface for tests: records every message, question, label and
-// timer change, answers questions from a script, and lets a test run code
+// A user interface for tests: records every message, question, label, status
+// line and timer change, answers questions from a script, and lets a test run code
 // "from the message queue" at the next pump (a tick or a button press that
 // arrives while a cycle runs).
 #include <deque>
@@ -46,6 +46,7 @@ public:
     void ShowFileName(const std::string& name) override { fileName = name; fileNames.push_back(name); }
     void ShowCounters(const Contadores& c) override { counters = c; ++counterRedraws; }
     void ShowVersion(const std::string& text) override { version = text; }
+    void ShowStatus(const std::string& line) override { status = line; statuses.push_back(line); }
     void MostraMensagem(const std::string& text, bool confirm, bool autoClose) override {
         notices.push_back(text);
         (void)confirm;
@@ -66,6 +67,8 @@ public:
     std::vector<bool> timerChanges;
     std::string fileName;
     std::string version;
+    std::string status;
+    std::vector<std::string> statuses;
     Contadores counters;
     int counterRedraws = 0;
     int pumps = 0;
