@@ -8,6 +8,7 @@
 #include "app/SingleInstance.h"
 #include "app/Traducoes.h"
 #include "monitor/Monitor.h"
+#include "platform/Journal.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    // What this monitor does, for the support desk: from here to the end.
+    velmora::platform::journal::Open();
+
     // The window deletes itself when the program ends; the pointer follows.
     QPointer<velmora::app::TfrmPrincipal> frmPrincipal = new velmora::app::TfrmPrincipal;
     int result = 0;
@@ -38,5 +42,6 @@ int main(int argc, char** argv) {
         result = QApplication::exec();
     }
     delete frmPrincipal.data();
+    velmora::platform::journal::Close();
     return result;
 }

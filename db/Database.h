@@ -19,6 +19,15 @@ public:
     const char* TypeName() const noexcept override { return "EDatabaseError"; }
 };
 
+// A row the statement needs is held by another transaction: another
+// workstation's monitor or an ERP user editing the record has it. The
+// session waits for nobody (nowait), so the statement failed whole and
+// nothing of it was kept.
+class LockConflict : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
 class Transaction;
 
 // IBD_BancoDados. A database name without a server part ("/x/y.fdb",

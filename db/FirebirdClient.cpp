@@ -23,22 +23,35 @@ std::string StatusText(Firebird::IStatus* status) {
     return platform::AnsiToUtf8(text);
 }
 
-bool ConnectionLost(Firebird::IStatus* status) {
-    static const ISC_STATUS lostCodes[] = {
-        isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection,
-        isc_conn_lost, isc_att_shutdown, isc_shutdown, isc_net_server_shutdown,
-    };
-    // The vector is a list of (kind, value) clumps; only isc_arg_gds values
-    // are error codes, and an isc_arg_cstring clump has a length and a text.
+namespace {
+
+// The vector is a list of (kind, value) clumps; only isc_arg_gds values are
+// error codes, and an isc_arg_cstring clump has a length and a text.
+template <size_t N>
+bool HasCode(Firebird::IStatus* status, const ISC_STATUS (&codes)[N]) {
     const intptr_t* item = status->getErrors();
     while (*item != isc_arg_end) {
         const intptr_t kind = *item++;
-        if (kind == isc_arg_gds &&
-            std::find(std::begin(lostCodes), std::end(lostCodes), *item) != std::end(lostCodes))
+        if (kind == isc_arg_gds && std::find(std::begin(codes), std::end(codes), *item) != std::end(codes))
             return true;
         item += kind == isc_arg_cstring ? 2 : 1;
     }
     return false;
+}
+
+} // namespace
+
+bool ConnectionLost(Firebird::IStatus* status) {
+    static const ISC_STATUS lostCodes[] = {
+        isc_network_error, isc_net_read_err, isc_net_write_err, isc_lost_db_connection,
+        isc_conn_lost,     isc_att_shutdown, isc_shutdown,      isc_net_server_shutdown,
+    };
+    return HasCode(status, lostCodes);
+}
+
+bool LockConflicted(Firebird::IStatus* status) {
+    static const ISC_STATUS conflictCodes[] = {isc_lock_conflict, isc_deadlock, isc_update_conflict};
+    return HasCode(status, conflictCodes);
 }
 
 Target ResolveDatabaseName(const std::string& name) {

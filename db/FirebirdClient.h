@@ -48,6 +48,10 @@ std::string StatusText(Firebird::IStatus* status);
 // more, the handles can only be dropped.
 bool ConnectionLost(Firebird::IStatus* status);
 
+// True when the errors say another transaction holds what the statement
+// needed (lock conflict, deadlock, update conflict).
+bool LockConflicted(Firebird::IStatus* status);
+
 // Runs client calls with a fresh status; Firebird's errors leave as
 // DatabaseError carrying Firebird's text.
 template <class Work>
@@ -56,6 +60,7 @@ decltype(auto) Guarded(Work&& work) {
         Status status;
         return work(status.get());
     } catch (const Firebird::FbException& e) {
+        if (LockConflicted(e.getStatus())) throw LockConflict(StatusText(e.getStatus()));
         throw DatabaseError(StatusText(e.getStatus()));
     }
 }

@@ -11,6 +11,7 @@
 #include "maintenance/PrimeiraExecucao.h"
 #include "maintenance/VersaoBanco.h"
 #include "platform/FileSystem.h"
+#include "platform/Journal.h"
 #include "platform/Locale.h"
 #include "platform/Paths.h"
 #include "platform/Processes.h"
@@ -118,7 +119,6 @@ EstadoAtualizacao PreparaAtualizacao(const std::string& databaseName, const std:
 void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& estado, db::Connection& connection,
                          int modo, VersaoBanco& versao) {
     const std::string atualizador = estado.pastaAtualizacao + "\\" + kAtualizador;
-    const std::string baixando = estado.pastaAtualizacao + "\\" + kAtualizadorBaixando;
 
     // A developer debugging the program keeps it from being replaced under him.
     if (platform::FileExists(estado.pastaPrograma + "\\" + kMarcadorDebug)) {
@@ -126,6 +126,7 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
                    "O aplicativo " + estado.programa + " não será atualizado. A pasta " +
                        estado.pastaPrograma + " está com o arquivo " + kMarcadorDebug,
                    Icon::Warning);
+        platform::journal::Write("atualização: bloqueada por " + std::string(kMarcadorDebug));
         return;
     }
 
@@ -135,21 +136,13 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
     // folder), which then spares the download.
     VerificaPrimeiraExecucao(estado);
 
-    if (!platform::FileExists(atualizador)) {
-        // Downloaded under another name so that a broken transfer never
-        // leaves a half-written updater behind under the real one.
-        if (BaixaArquivo(EnderecoSite() + kCaminhoAtualizador, baixando)) {
-            platform::DeleteFile(atualizador);
-            platform::RenameFile(baixando, atualizador);
-            platform::DeleteFile(baixando);
-        } else {
-            avisos.Mensagem(kAvisoDoSistema,
-                       "Não foi possível baixar o aplicativo para atualização inicial do seu sistema. "
-                       "Tente novamente mais tarde ou entre em contato com o suporte técnico da velmora.",
-                       Icon::None);
-            platform::DeleteFile(baixando);
-            avisos.EncerraPrograma();
-        }
+    if (!platform::FileExists(atualizador) && !BaixaAtualizador(estado.pastaAtualizacao)) {
+        platform::journal::Write("atualização: não foi possível baixar " + std::string(kAtualizador));
+        avisos.Mensagem(kAvisoDoSistema,
+                        "Não foi possível baixar o aplicativo para atualização inicial do seu sistema. "
+                        "Tente novamente mais tarde ou entre em contato com o suporte técnico da velmora.",
+                        Icon::None);
+        avisos.EncerraPrograma();
     }
 
     versao = VerificaVersaoBanco(connection);
@@ -168,7 +161,10 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
     // Any difference counts, an older copy too: the update folder holds the
     // version the installation is meant to run.
     const std::string programa = estado.pastaPrograma + "\\" + estado.programa;
-    if (platform::LastWriteTime(programa) == platform::LastWriteTime(copia)) return;
+    if (platform::LastWriteTime(programa) == platform::LastWriteTime(copia)) {
+        platform::journal::Write("atualização: programa em dia");
+        return;
+    }
 
     if (!platform::FileExists(atualizador)) {
         avisos.Mensagem(kAvisoDoSistema,
@@ -182,6 +178,7 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
                             ". A atualização será feita automaticamente. Aguarde...",
                         false, true);
 
+    platform::journal::Write("fim: entregue ao atualizador " + atualizador);
     platform::StartProgram(atualizador,
                            "@F1 @M" + estado.pastaAtualizacaoCodificada + " @E" + estado.pastaProgramaCodificada +
                                " @A" + estado.programa,
@@ -190,6 +187,26 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
     // The updater replaces our program file and expects us gone: no window
     // teardown, no destructors, nothing that could keep the file busy.
     std::_Exit(0);
+}
+
+bool BaixaAtualizador(const std::string& pastaAtualizacao) {
+    static int baixados = 0;
+    const std::string atualizador = pastaAtualizacao + "\\" + kAtualizador;
+    const std::string baixando = pastaAtualizacao + "\\" + kAtualizadorBaixando + "." + platform::ProcessTag() + "." +
+                                 std::to_string(++baixados);
+    bool baixado = false;
+    try {
+        baixado = BaixaArquivo(EnderecoSite() + kCaminhoAtualizador, baixando);
+    } catch (...) {
+        platform::DeleteFile(baixando);
+        throw;
+    }
+    // Put in place only when no other workstation was quicker; a copy that
+    // is already there is kept, ours goes.
+    if (baixado && platform::RenameFile(baixando, atualizador))
+        platform::journal::Write("atualização: " + std::string(kAtualizador) + " baixado");
+    platform::DeleteFile(baixando);
+    return baixado || platform::FileExists(atualizador);
 }
 
 bool BaixaArquivo(const std::string& url, const std::string& destino) {

@@ -18,6 +18,15 @@ EstadoAtualizacao PreparaAtualizacao(const std::string& databaseName, const std:
 void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& estado, db::Connection& connection,
                          int modo, VersaoBanco& versao);
 
+// Downloads the updater into the shared update folder. Several workstations
+// may start together: each downloads under a name of its own and puts its
+// copy in place with a rename that never replaces, so a copy that another
+// one put there first is kept, and no half-written file is ever seen under
+// the updater's name. True when the download went through or another
+// workstation's copy is in place; nothing of a failed download is left
+// behind.
+bool BaixaAtualizador(const std::string& pastaAtualizacao);
+
 // One GET of `url` into `destino` (created or replaced first; failing to
 // create it throws). True only for a 2xx answer received in full:
 // redirections are not followed and count as failures, like error statuses,

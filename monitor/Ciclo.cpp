@@ -4,6 +4,7 @@
 #include "config/Configuracao.h"
 #include "monitor/Monitor.h"
 #include "platform/FileSystem.h"
+#include "platform/Journal.h"
 #include "platform/Processes.h"
 #include "platform/Text.h"
 #include "processors/Pastas.h"
@@ -29,11 +30,18 @@ private:
 } // namespace
 
 void Monitor::ProcessaEmpresas() {
-    if (CicloEmAndamento()) return; // cycles never nest
+    // Cycles never nest, never start under one of the engine's message
+    // boxes, and never once the end of the program is decided.
+    if (CicloEmAndamento() || caixasAbertas_ > 0 || ending_) return;
     CycleGuard running(cycleDepth_);
     Pump();
-    const std::string raiz = LeCaminhoRaizMDFe(*conexao_);
-    {
+    std::string cnpj;
+    try {
+        const std::string raiz = LeCaminhoRaizMDFe(*conexao_);
+        if (raiz != raizRegistrada_) {
+            raizRegistrada_ = raiz;
+            platform::journal::Write("pasta raiz de troca: " + raiz);
+        }
         db::Query qryEmpresa(*conexao_, "qryEmpresa");
         std::string sql = " select pe.id_empresa, pe.no_cnpj_cpf from cad_pessoa pe where pe.st_emitente_mdfe = ";
         sql += "'S'";
@@ -42,11 +50,18 @@ void Monitor::ProcessaEmpresas() {
         qryEmpresa.SetSQL(sql);
         qryEmpresa.Open(); // every row is fetched here: the list is fixed for the cycle
         for (; !qryEmpresa.Eof(); qryEmpresa.Next()) {
-            const std::string cnpj = qryEmpresa.FieldByName("no_cnpj_cpf").AsString();
+            cnpj = qryEmpresa.FieldByName("no_cnpj_cpf").AsString();
             CriaPastas(raiz, cnpj);
             ProcessaPastaRetorno(raiz, cnpj);
         }
+    } catch (const SilentAbort&) {
+        MarcaParada("documento autorizado não encontrado para impressão", cnpj);
+        throw;
+    } catch (const std::exception& e) {
+        MarcaParada(e.what(), cnpj);
+        throw;
     }
+    LimpaParada();
     ui_.SetTimerEnabled(true);
 }
 

@@ -2,13 +2,36 @@
 
 #include "config/Configuracao.h"
 #include "maintenance/Atualizacao.h"
+#include "monitor/Ciclo.h"
 #include "platform/FileSystem.h"
+#include "platform/Journal.h"
 #include "platform/Locale.h"
 #include "platform/Paths.h"
-#include "monitor/Ciclo.h"
 #include "platform/Text.h"
 
 namespace velmora {
+
+namespace {
+
+// The texts whose presence in an error's message means the database is out
+// of reach for good: the tick then ends the program with the message.
+constexpr const char* kErrosFatais[] = {"Unable to complete network request to host", "Error reading data",
+                                        "unprepared dynamic SQL"};
+
+} // namespace
+
+// Counts the engine's modal boxes while one is open: a tick dispatched from
+// inside one runs no cycle and opens no box of its own.
+class Monitor::CaixaAberta {
+public:
+    explicit CaixaAberta(int& abertas) : abertas_(abertas) { ++abertas_; }
+    ~CaixaAberta() { --abertas_; }
+    CaixaAberta(const CaixaAberta&) = delete;
+    CaixaAberta& operator=(const CaixaAberta&) = delete;
+
+private:
+    int& abertas_;
+};
 
 Monitor::Monitor(UserInterface& userInterface) : ui_(userInterface) {}
 
@@ -34,6 +57,7 @@ void Monitor::RunHandler(const std::function<void()>& handler) {
         ending_ = true;
     } catch (const SilentAbort&) {
     } catch (const std::exception& e) {
+        CaixaAberta caixa(caixasAbertas_);
         ui_.MessageBox(kTitulo, TextoErroGenerico(e.what()), Icon::Error);
     }
     --handlerDepth_;
@@ -73,31 +97,49 @@ void Monitor::FormCreate() {
     }
     locainiServidor_ = configuracao.locainiServidor;
     ConectaBanco(configuracao.LocalBanco());
-    ProcessaEmpresas();
-    VerificaAtualizacao(*this, atualizacao_, *conexao_, 1, versao_);
+    platform::journal::Write("início: " + textoVersao_ + "; banco " + conexao_->DatabaseName());
+    // From here on the monitor keeps ticking whatever happens: a first cycle
+    // or an update check that fails is shown in the error box, and the next
+    // tick tries again. A monitor that never ticks would never notice that
+    // the ERP ended, and would hold its workstation's single instance.
+    try {
+        ProcessaEmpresas();
+        VerificaAtualizacao(*this, atualizacao_, *conexao_, 1, versao_);
+    } catch (const std::exception& e) {
+        platform::journal::Write(std::string("erro na partida: ") + e.what());
+        ui_.SetTimerEnabled(true);
+        throw;
+    }
     ui_.SetTimerEnabled(true);
 }
 
 void Monitor::Timer1Timer() {
     // A tick that comes due while a cycle runs (dispatched by one of the
-    // cycle's own pumps) is dropped: the next one comes five seconds later.
-    if (CicloEmAndamento() || !conexao_) return;
+    // cycle's own pumps), or while one of the engine's message boxes is
+    // open, is dropped: the next one comes five seconds later.
+    if (CicloEmAndamento() || caixasAbertas_ > 0 || !conexao_) return;
+    if (!parada_.empty()) platform::journal::Write("nova tentativa após a parada");
     Pump();
     try {
         ProcessaEmpresas();
     } catch (const std::exception& e) {
-        ui_.SetTimerEnabled(false);
+        // The session is closed; the next tick's first statement opens it
+        // again, and the timer stays on so that the next tick comes.
         conexao_->Disconnect();
-        std::string message = e.what();
-        for (const char* fatal : {"Unable to complete network request to host", "Error reading data",
-                                  "unprepared dynamic SQL"}) {
+        const std::string message = e.what();
+        for (const char* fatal : kErrosFatais) {
             if (message.find(fatal) != std::string::npos)
                 EncerraPrograma(kAvisoDoSistema, "O sistema será finalizado. Erro: " + message, Icon::Error);
         }
     }
-    if (!(ProcessoEmExecucao("velmoraEmpresa.exe") || ProcessoEmExecucao("velmoraEmpresa4.exe")) ||
-        !ServidorConectado())
+    if (!(ProcessoEmExecucao("velmoraEmpresa.exe") || ProcessoEmExecucao("velmoraEmpresa4.exe"))) {
+        platform::journal::Write("fim: nenhum programa do ERP em execução");
         EncerraPrograma();
+    }
+    if (!ServidorConectado()) {
+        platform::journal::Write("fim: Conectado.txt pede DESCONECTAR");
+        EncerraPrograma();
+    }
 }
 
 void Monitor::BitBtn2Click() {
@@ -115,6 +157,7 @@ void Monitor::BitBtn3Click() {
 }
 
 void Monitor::Sair1Click() {
+    platform::journal::Write("fim: &Sair");
     ui_.SetTimerEnabled(false);
     if (CicloEmAndamento()) {
         // Chosen from a pump inside a running cycle: the cycle is abandoned
@@ -124,7 +167,7 @@ void Monitor::Sair1Click() {
         EncerraPrograma();
     }
     DesconectaBanco();
-    ending_ = true;   // ticks dispatched below find the end already decided
+    ending_ = true; // ticks dispatched below find the end already decided
     ui_.ProcessMessages();
     EncerraPrograma();
 }
@@ -133,12 +176,15 @@ void Monitor::Sair1Click() {
 
 void Monitor::ZeraContadores() {
     contadores_ = Contadores{};
-    ui_.ShowFileName("");
+    MostraArquivo("");
 }
 
 void Monitor::AtualizaContadores() { ui_.ShowCounters(contadores_); }
 
-void Monitor::MostraArquivo(const std::string& nomeArquivo) { ui_.ShowFileName(nomeArquivo); }
+void Monitor::MostraArquivo(const std::string& nomeArquivo) {
+    arquivoEmMaos_ = nomeArquivo;
+    ui_.ShowFileName(nomeArquivo);
+}
 
 void Monitor::MostraVersao() {
     auto when = platform::LastWriteTime(platform::ExecutablePath());
@@ -148,7 +194,23 @@ void Monitor::MostraVersao() {
         size_t length = platform::Utf8Length(text);
         text = platform::Utf8Left(text, length >= 3 ? length - 3 : 0);
     }
-    ui_.ShowVersion("Versão: " + text);
+    textoVersao_ = "Versão: " + text;
+    ui_.ShowVersion(textoVersao_);
+}
+
+void Monitor::MarcaParada(const std::string& erro, const std::string& cnpj) {
+    const std::string motivo = platform::Trim(erro.substr(0, erro.find('\n')));
+    platform::journal::Write("passagem interrompida: empresa " + cnpj + ", arquivo " +
+                             (arquivoEmMaos_.empty() ? "nenhum" : arquivoEmMaos_) + ": " + erro);
+    parada_ = "Parado: " + motivo + (arquivoEmMaos_.empty() ? "" : " — " + arquivoEmMaos_);
+    ui_.ShowStatus(parada_);
+}
+
+void Monitor::LimpaParada() {
+    if (parada_.empty()) return;
+    parada_.clear();
+    platform::journal::Write("passagem concluída de novo");
+    ui_.ShowStatus("");
 }
 
 // ---------------------------------------------------------------- services
@@ -163,8 +225,21 @@ void Monitor::Pump() {
 }
 
 void Monitor::Mensagem(const std::string& title, const std::string& text, Icon icon) {
-    ui_.MessageBox(title, text, icon);
+    {
+        CaixaAberta caixa(caixasAbertas_);
+        ui_.MessageBox(title, text, icon);
+    }
     CheckEnd();
+}
+
+bool Monitor::Pergunta(const std::string& text) {
+    bool answer;
+    {
+        CaixaAberta caixa(caixasAbertas_);
+        answer = ui_.AskYesNo(text);
+    }
+    CheckEnd();
+    return answer;
 }
 
 void Monitor::Aguarda(std::chrono::milliseconds duracao) {
@@ -173,13 +248,18 @@ void Monitor::Aguarda(std::chrono::milliseconds duracao) {
 }
 
 void Monitor::MostraMensagem(const std::string& texto, bool confirma, bool fechaSozinha) {
+    CaixaAberta caixa(caixasAbertas_);
     ui_.MostraMensagem(texto, confirma, fechaSozinha);
 }
 
-bool Monitor::Pergunta(const std::string& text) {
-    bool answer = ui_.AskYesNo(text);
-    CheckEnd();
-    return answer;
+void Monitor::Registra(const std::string& linha, bool umaVez) {
+    if (umaVez) {
+        // Bounded: a run that meets very many files left behind forgets the
+        // oldest and may tell of them again.
+        if (jaRegistradas_.size() > 10000) jaRegistradas_.clear();
+        if (!jaRegistradas_.insert(linha).second) return;
+    }
+    platform::journal::Write(linha);
 }
 
 void Monitor::EncerraPrograma() {
@@ -188,7 +268,13 @@ void Monitor::EncerraPrograma() {
 }
 
 void Monitor::EncerraPrograma(const std::string& title, const std::string& text, Icon icon) {
-    ui_.MessageBox(title, text, icon);
+    platform::journal::Write("fim: " + text);
+    // Decided before the box opens: nothing starts while it waits for OK.
+    ending_ = true;
+    {
+        CaixaAberta caixa(caixasAbertas_);
+        ui_.MessageBox(title, text, icon);
+    }
     EncerraPrograma();
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include "db/Database.h"
 #include "maintenance/AvisosAtualizacao.h"
 #include "maintenance/EstadoAtualizacao.h"
@@ -49,6 +50,7 @@ public:
     void MostraArquivo(const std::string& nomeArquivo) override;
     void Aguarda(std::chrono::milliseconds duracao) override;
     void MostraMensagem(const std::string& texto, bool confirma, bool fechaSozinha) override;
+    void Registra(const std::string& linha, bool umaVez = false) override;
     // The message (if any) first, then the program ends: throws ProgramEnd.
     [[noreturn]] void EncerraPrograma() override;
     [[noreturn]] void EncerraPrograma(const std::string& title, const std::string& text, Icon icon = Icon::Error);
@@ -70,13 +72,20 @@ public:
     bool SessaoAberta() const { return conexao_ != nullptr; }
     bool Conectado() const;
     std::string NomeBanco() const;
+    // "Parado: <error> — <file>" while the passes are stopped; "" otherwise.
+    const std::string& Parada() const { return parada_; }
 
 private:
+    class CaixaAberta;
     void ZeraContadores();
     void AtualizaContadores();
     void MostraVersao();
     bool ServidorConectado();
     void CheckEnd();
+    // A pass stopped on an error: the journal, the window and the tray tip
+    // say so until a cycle completes again.
+    void MarcaParada(const std::string& erro, const std::string& cnpj);
+    void LimpaParada();
 
     UserInterface& ui_;
     std::string locainiServidor_;
@@ -85,7 +94,13 @@ private:
     std::unique_ptr<db::Transaction> transacao_;  // "IBT_BancoDados"
     EstadoAtualizacao atualizacao_;
     VersaoBanco versao_;
+    std::string textoVersao_;     // the version line, for the journal
+    std::string arquivoEmMaos_;   // what the file-name line shows
+    std::string parada_;          // why the passes are stopped, "" when they run
+    std::string raizRegistrada_;  // the exchange root the journal last named
+    std::unordered_set<std::string> jaRegistradas_;
 
+    int caixasAbertas_ = 0;
     int handlerDepth_ = 0;
     int cycleDepth_ = 0;
     bool ending_ = false;      // the end was decided; unwinding to the loop

@@ -265,6 +265,17 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
     return true;
 }
 
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat st {};
+    if (stat(ToNative(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    FileStamp stamp;
+    stamp.written = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::seconds(st.st_mtim.tv_sec) +
+                                                                        std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+    stamp.size = static_cast<uint64_t>(st.st_size);
+    return stamp;
+}
+
 std::optional<LocalDateTime> LastWriteTime(const std::string& path) {
     struct stat st {};
     if (stat(ToNative(path).c_str(), &st) != 0) return std::nullopt;

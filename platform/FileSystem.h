@@ -1,6 +1,7 @@
 #pragma once
 // File-system services. Every path given here is in the program's form and is
 // passed through ToNative.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -46,6 +47,15 @@ bool RenameFile(const std::string& from, const std::string& to);
 // Copy; with failIfExists an existing destination is left alone (false). The
 // copy keeps the source's last-write time, as a Windows copy does.
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
+
+// A plain file's last write as the file system has it (to the nanosecond)
+// and its size: enough to tell whether a file is still being written.
+struct FileStamp {
+    std::chrono::system_clock::time_point written;
+    uint64_t size = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> StampOf(const std::string& path);
 
 // Last-write time in local time, at the two-second resolution of DOS dates.
 std::optional<LocalDateTime> LastWriteTime(const std::string& path);

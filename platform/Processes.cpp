@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -304,6 +305,12 @@ bool OpenWithDefaultApplication(const std::string& path) {
     std::string opener = FindProgram("xdg-open");
     if (opener.empty()) return false;
     return Spawn({opener, ToNative(path)}, "") > 0;
+}
+
+std::string ProcessTag() {
+    char host[256] = {};
+    if (gethostname(host, sizeof host - 1) != 0 || !*host) std::snprintf(host, sizeof host, "host");
+    return std::string(host) + "." + std::to_string(getpid());
 }
 
 } // namespace velmora::platform

@@ -35,6 +35,10 @@ int StartProgram(const std::string& program, const std::string& parameters,
 // it could not be started or did not end with exit code 0.
 std::optional<std::string> CaptureProgramOutput(const std::vector<std::string>& arguments);
 
+// "<host>.<pid>": tells this process apart from every other one on this and
+// other machines (for names of files in a folder that several share).
+std::string ProcessTag();
+
 // Opens a file with the desktop's default application ("explorer <path>" on
 // Windows, xdg-open here) and does not wait. False when no opener could be
 // started (no xdg-open on PATH, or it would not run); whether the desktop

@@ -7,34 +7,34 @@ namespace velmora {
 
 namespace {
 
-Desfecho TrataErro(PassagemEmpresa& p, const std::string& nome, bool testaMDFe, int32_t Contadores::*contador) {
+Resultado TrataErro(PassagemEmpresa& p, const std::string& nome, bool testaMDFe, int32_t Contadores::*contador) {
     if (testaMDFe && !ArquivoEhMDFe(p.PastaRetorno() + nome)) return Desfecho::NaoEhMDFe;
-    ++(p.Contagem().*contador);
     p.Servicos().MostraArquivo(nome);
-    std::string destino = p.Move(nome, 5);
-    p.PerguntaVerErro(destino);
+    if (!p.Move(nome, 5)) return NaoMovido(p, nome);
+    ++(p.Contagem().*contador);
+    p.PerguntaVerErro(p.Destino(nome, 5));
     return Desfecho::Rejeitado;
 }
 
 } // namespace
 
 // A receipt error is taken whatever its first line says.
-Desfecho TrataErroRecibo(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataErroRecibo(PassagemEmpresa& p, const std::string& nome) {
     return TrataErro(p, nome, false, &Contadores::iLotesErro);
 }
-Desfecho TrataErroSituacao(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataErroSituacao(PassagemEmpresa& p, const std::string& nome) {
     return TrataErro(p, nome, true, &Contadores::iConsultasMDFeErro);
 }
-Desfecho TrataErroProcessamento(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataErroProcessamento(PassagemEmpresa& p, const std::string& nome) {
     return TrataErro(p, nome, true, &Contadores::iConfirmacaoErro);
 }
-Desfecho TrataErroMDFe(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataErroMDFe(PassagemEmpresa& p, const std::string& nome) {
     return TrataErro(p, nome, true, &Contadores::iConfirmacaoErro);
 }
-Desfecho TrataErroEnvioLote(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataErroEnvioLote(PassagemEmpresa& p, const std::string& nome) {
     return TrataErro(p, nome, true, &Contadores::iConfirmacaoErro);
 }
-Desfecho TrataErroEvento(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataErroEvento(PassagemEmpresa& p, const std::string& nome) {
     return TrataErro(p, nome, true, &Contadores::iConsultasMDFeErro);
 }
 

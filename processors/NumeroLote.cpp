@@ -1,4 +1,6 @@
 // Lot-number files ("MDFe" + key + "-num-lot.xml") and the lot's receipt.
+#include <chrono>
+
 #include "db/Sql.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -37,16 +39,25 @@ void GravaNumeroLote(PassagemEmpresa& p, int32_t id, int32_t lote) {
 
 // The walk needs no word from here: it reads the folder again when its
 // snapshot runs out.
-void ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id) {
+bool ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id) {
     const std::string nome = NomeRecibo(lote);
     const std::string caminho = p.PastaRetorno() + nome;
-    if (!ArquivoEhMDFe(caminho)) return; // not there yet: it stays for good
+    if (!ArquivoEhMDFe(caminho)) return true; // not there yet: it stays for good
 
     std::string ok = p.Pasta(12);
     if (!platform::FolderExists(ok)) platform::CreateFolder(ok);
 
     pugi::xml_document& documento = p.Documento();
-    CarregaXml(documento, caminho);
+    try {
+        CarregaXml(documento, caminho);
+    } catch (const Error&) {
+        // Gone meanwhile (another workstation took the lot), or still being
+        // written: the lot-number file tells which on its own next turn.
+        const auto stamp = platform::StampOf(caminho);
+        if (!stamp) return true;
+        if (std::chrono::system_clock::now() - stamp->written < kAssentamento) return false;
+        throw;
+    }
     pugi::xml_node raiz = ElementoRaiz(documento);
     std::string cStat = Texto(raiz, "cStat");
     pugi::xml_node infRec = Container(raiz, "infRec");
@@ -57,17 +68,18 @@ void ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id) {
     p.ExecutaAtualizacao(InstrucaoRecibo(cStat, nRec, ConverteDataHora(dhRecbto), tMed, id));
 
     if (cStat == "103") {
-        p.Move(nome, 12);
+        if (!p.Move(nome, 12)) return true;
         ++p.Contagem().iConfirmacaoRecebida;
         ++p.Contagem().iPedidosGerados;
     } else {
+        if (!p.Move(nome, 5)) return true;
         ++p.Contagem().iConfirmacaoErro;
-        std::string destino = p.Move(nome, 5);
-        p.PerguntaVerErro(destino);
+        p.PerguntaVerErro(p.Destino(nome, 5));
     }
+    return true;
 }
 
-Desfecho TrataNumeroLote(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataNumeroLote(PassagemEmpresa& p, const std::string& nome) {
     const std::string caminho = p.PastaRetorno() + nome;
     // The key's number and numeric-code fields, by position in the name.
     const std::string final = platform::Utf8Right(caminho, 60);
@@ -75,8 +87,8 @@ Desfecho TrataNumeroLote(PassagemEmpresa& p, const std::string& nome) {
     const std::string codigo = platform::Utf8Mid(final, 40, 8);
     if (!ArquivoEhMDFe(caminho)) return Desfecho::NaoEhMDFe;
 
-    CarregaXml(p.Documento(), caminho);
-    p.Servicos().MostraArquivo(nome);
+    const auto leitura = p.CarregaResultado(nome);
+    if (leitura != PassagemEmpresa::Leitura::Lido) return NaoLido(leitura);
     const std::string lote = Texto(ElementoRaiz(p.Documento()), "NumeroLoteGerado");
     const std::string recibo = NomeRecibo(lote);
 
@@ -86,21 +98,28 @@ Desfecho TrataNumeroLote(PassagemEmpresa& p, const std::string& nome) {
                        "mm.NO_DOC_MDF = " +
                        NumeroComoLido(numero) + " and md.NO_COD_NUMERICO_MDFE = " + NumeroComoLido(codigo));
     qryPesquisa.Open();
-    const int32_t id = qryPesquisa.FieldByName("id_mdf").AsInteger();
+    Resultado resultado;
+    resultado.id = qryPesquisa.FieldByName("id_mdf").AsInteger();
 
-    if (id != 0) {
-        GravaNumeroLote(p, id, TextoParaInteiro(lote));
-        ProcessaRecibo(p, lote, id);
-        p.Move(nome, 12);
+    if (resultado.id != 0) {
+        GravaNumeroLote(p, resultado.id, TextoParaInteiro(lote));
+        if (!ProcessaRecibo(p, lote, resultado.id)) {
+            resultado.motivo = "recibo " + recibo + " ainda sendo gravado";
+            return resultado;
+        }
+        if (!p.Move(nome, 12)) return NaoMovido(p, nome);
         ++p.Contagem().iLotesProcessados;
-        return Desfecho::Aplicado;
+        resultado.desfecho = Desfecho::Aplicado;
+        return resultado;
     }
-    ++p.Contagem().iConfirmacaoErro;
+    // The lot-number file is the claim; its receipt goes with it.
+    if (!p.Move(nome, 5)) return NaoMovido(p, nome);
     p.Move(recibo, 5);
-    std::string destino = p.Move(nome, 5);
-    p.PerguntaVerErro(destino);
+    ++p.Contagem().iConfirmacaoErro;
+    p.PerguntaVerErro(p.Destino(nome, 5));
     ++p.Contagem().iLotesErro;
-    return Desfecho::Rejeitado;
+    resultado.desfecho = Desfecho::Rejeitado;
+    return resultado;
 }
 
 } // namespace velmora

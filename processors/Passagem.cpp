@@ -5,6 +5,7 @@
 #include "platform/Paths.h"
 #include "platform/Processes.h"
 #include "platform/Text.h"
+#include "processors/LeituraXml.h"
 #include "processors/Pastas.h"
 
 namespace velmora {
@@ -30,10 +31,41 @@ PassagemEmpresa::~PassagemEmpresa() {
 
 std::string PassagemEmpresa::Pasta(int tipo) const { return MontaCaminho(tipo, raiz_, cnpj_); }
 
-std::string PassagemEmpresa::Move(const std::string& nome, int tipo) {
-    std::string destino = Pasta(tipo) + nome;
-    platform::MoveFileReplace(pastaRetorno_ + nome, destino);
-    return destino;
+bool PassagemEmpresa::Move(const std::string& nome, int tipo) {
+    return platform::MoveFileReplace(pastaRetorno_ + nome, Destino(nome, tipo));
+}
+
+PassagemEmpresa::Leitura PassagemEmpresa::CarregaResultado(const std::string& nome) {
+    const std::string caminho = pastaRetorno_ + nome;
+    // Named before it is read, so that a file that stops the pass stays on
+    // the window.
+    servicos_.MostraArquivo(nome);
+    const auto antes = platform::StampOf(caminho);
+    try {
+        CarregaXml(*vXMLDoc_, caminho);
+        return Leitura::Lido;
+    } catch (const Error&) {
+        const auto depois = platform::StampOf(caminho);
+        if (!depois) return Leitura::Sumiu;
+        const bool mudou = !antes || *antes != *depois;
+        const bool recente = std::chrono::system_clock::now() - depois->written < kAssentamento;
+        if (mudou || recente) return Leitura::Escrevendo;
+        throw;
+    }
+}
+
+Resultado NaoMovido(const PassagemEmpresa& passagem, const std::string& nome) {
+    if (!platform::FileExists(passagem.PastaRetorno() + nome)) return Desfecho::Tomado;
+    Resultado r(Desfecho::Deixado);
+    r.motivo = "não pôde ser movido";
+    return r;
+}
+
+Resultado NaoLido(PassagemEmpresa::Leitura leitura) {
+    if (leitura == PassagemEmpresa::Leitura::Sumiu) return Desfecho::Tomado;
+    Resultado r(Desfecho::Deixado);
+    r.motivo = "ainda sendo gravado";
+    return r;
 }
 
 int32_t PassagemEmpresa::BuscaIdMDFe(const std::string& chave) {
@@ -56,9 +88,33 @@ void PassagemEmpresa::ExecutaAtualizacao(const std::string& sql) {
 }
 
 void PassagemEmpresa::PerguntaVerErro(const std::string& caminho) {
-    if (servicos_.Pergunta("Ocorreu um erro na geração deste MDF-e. Deseja visualizar o arquivo de erro?"))
-        platform::OpenWithDefaultApplication(caminho);
+    if (servicos_.Pergunta("Ocorreu um erro na geração deste MDF-e. Deseja visualizar o arquivo de erro?") &&
+        !platform::OpenWithDefaultApplication(caminho))
+        servicos_.Registra("não foi possível abrir " + caminho +
+                           ": nenhum programa para abrir arquivos (xdg-open) pôde ser iniciado");
 }
+
+namespace {
+
+std::string PrimeiraLinha(const std::string& texto) { return texto.substr(0, texto.find('\n')); }
+
+std::string LinhaDoDiario(const PassagemEmpresa& passagem, const Processador& processador, const std::string& nome,
+                          const Resultado& r) {
+    std::string linha = "arquivo " + passagem.Cnpj() + " " + nome + " (" + processador.nome + "): ";
+    switch (r.desfecho) {
+    case Desfecho::Aplicado: linha += "aceito, movido para Retorno\\OK"; break;
+    case Desfecho::Rejeitado: linha += "rejeitado, movido para Erro"; break;
+    case Desfecho::Deixado: linha += "deixado em Retorno (" + r.motivo + ")"; break;
+    case Desfecho::Tomado: linha += "tomado por outra estação"; break;
+    case Desfecho::NaoEhMDFe: linha += "não é do MDF-e, deixado em Retorno"; break;
+    }
+    if (r.id != 0) linha += "; id_mdf " + std::to_string(r.id);
+    if (!r.status.empty()) linha += "; cStat " + r.status;
+    if (!r.protocolo.empty()) linha += "; nProt " + r.protocolo;
+    return linha;
+}
+
+} // namespace
 
 void Percorre(PassagemEmpresa& passagem, const Processador& processador) {
     ServicosPassagem& servicos = passagem.Servicos();
@@ -72,7 +128,19 @@ void Percorre(PassagemEmpresa& passagem, const Processador& processador) {
         // Gone between the listing and its turn (taken by hand, or by another
         // workstation's monitor): nothing to do with it.
         if (!platform::FileExists(pasta + nome)) continue;
-        if (processador.trataArquivo(passagem, nome) != Desfecho::NaoEhMDFe) servicos.MostraArquivo("");
+        Resultado resultado;
+        try {
+            resultado = processador.trataArquivo(passagem, nome);
+        } catch (const db::LockConflict& e) {
+            // Another workstation or an ERP user holds the record: nothing of
+            // the failed statement was kept and the file did not move, so it
+            // waits for a later pass.
+            resultado.motivo = "registro em uso por outra conexão: " + PrimeiraLinha(e.Message());
+        }
+        if (resultado.desfecho == Desfecho::NaoEhMDFe) continue;
+        servicos.MostraArquivo("");
+        const bool deixado = resultado.desfecho == Desfecho::Deixado;
+        servicos.Registra(LinhaDoDiario(passagem, processador, nome, resultado), deixado);
     }
 }
 

@@ -3,6 +3,7 @@
 // document, the two query objects, the file list, the company's root and
 // CNPJ), the steps every processor shares, and the walk that hands each
 // processor its files one at a time.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,6 +14,10 @@
 #include "processors/ServicosPassagem.h"
 
 namespace velmora {
+
+// How long after its last write a file counts as settled: the transmitter,
+// writing over a busy share, has finished with it by then.
+inline constexpr std::chrono::milliseconds kAssentamento{3000};
 
 // The namespace the MDF-e standard gives its documents.
 inline constexpr const char* kNamespaceMDFe = "http://www.portalfiscal.inf.br/mdfe";
@@ -45,11 +50,26 @@ public:
     db::Query& Pesquisa() { return *qryPesquisa_; }
     FileList& Lista() { return lista_; }
 
+    // The path a file of the return folder gets in the folder of `tipo`.
+    std::string Destino(const std::string& nome, int tipo) const { return Pasta(tipo) + nome; }
     // Moves a file of the return folder into the folder of `tipo`, keeping
-    // its name and replacing a file of that name there; returns the new
-    // path. The move's outcome is not examined: a file that could not be
-    // moved stays and is met again in a later cycle.
-    std::string Move(const std::string& nome, int tipo);
+    // its name and replacing a file of that name there. True when this
+    // monitor moved it: that move is its claim on the file, so the counters,
+    // the question and the printing follow only a move that succeeded. A file
+    // that could not be moved stays and is met again in a later cycle.
+    bool Move(const std::string& nome, int tipo);
+
+    enum class Leitura {
+        Lido,       // in the pass's document
+        Sumiu,      // gone: another workstation took it
+        Escrevendo, // not a whole document yet, and still being written
+    };
+    // Shows the name of a result file of the return folder and loads it into
+    // the pass's document. A file that cannot be parsed while it is fresh
+    // (written less than kAssentamento ago, or changed while it was read) is
+    // still being written; one that stays unreadable once settled is an
+    // error that ends the pass.
+    Leitura CarregaResultado(const std::string& nome);
     // The MDF-e record whose stored key ("MDFe" and the 44 digits) this is;
     // 0 when there is none.
     int32_t BuscaIdMDFe(const std::string& chave);
@@ -72,10 +92,21 @@ private:
 
 // What became of one file of a walk.
 enum class Desfecho {
-    NaoEhMDFe,   // failed the MDF-e test: left untouched, not shown, not counted
-    Aplicado,    // applied, moved to "\Retorno\OK\"
-    Rejeitado,   // moved to "\Erro\"
-    Deixado,     // left in the return folder for a later pass
+    NaoEhMDFe, // failed the MDF-e test: left untouched, not shown, not counted
+    Aplicado,  // applied, moved to "\Retorno\OK\"
+    Rejeitado, // moved to "\Erro\"
+    Deixado,   // left in the return folder for a later pass
+    Tomado,    // another workstation took it meanwhile
+};
+
+// The outcome of one file, with what the journal tells about it.
+struct Resultado {
+    Resultado(Desfecho d = Desfecho::Deixado) : desfecho(d) {}
+    Desfecho desfecho;
+    int32_t id = 0;         // the MDF-e record, 0 when none was looked up or found
+    std::string status;     // the status the file carries (cStat)
+    std::string protocolo;  // nProt
+    std::string motivo;     // why a file was left in the return folder
 };
 
 // A processor: the files its mask lists in the return folder, and what it
@@ -83,16 +114,23 @@ enum class Desfecho {
 struct Processador {
     const char* nome;
     const char* mascara;
-    Desfecho (*trataArquivo)(PassagemEmpresa& passagem, const std::string& nome);
+    Resultado (*trataArquivo)(PassagemEmpresa& passagem, const std::string& nome);
     void (*antesDoTurno)(PassagemEmpresa& passagem, const std::string& nome);
 };
+
+// The outcome of a file whose move failed: taken by another workstation when
+// it is gone, left in the return folder when it is still there.
+Resultado NaoMovido(const PassagemEmpresa& passagem, const std::string& nome);
+// The outcome of a result file that could not be loaded.
+Resultado NaoLido(PassagemEmpresa::Leitura leitura);
 
 // Walks the return folder with the processor's mask: every matching file, in
 // ascending name order ignoring letter case, files arriving meanwhile
 // included; the window's messages are dispatched before each file and the
-// file-name line is emptied after each file taken up. A file that is gone by
-// its turn is stepped past, and so is every file the processor leaves in the
-// folder, so the walk always ends.
+// file-name line is emptied after each file taken up; the journal gets a
+// line for each. A file that is gone by its turn is stepped past, and so is
+// every file the processor leaves in the folder, so the walk always ends. A
+// record held by another connection leaves its file for a later pass.
 void Percorre(PassagemEmpresa& passagem, const Processador& processador);
 
 } // namespace velmora

@@ -9,16 +9,16 @@
 namespace velmora {
 
 // One file each.
-Desfecho TrataNumeroLote(PassagemEmpresa& p, const std::string& nome);
-Desfecho TrataRetornoProcessamento(PassagemEmpresa& p, const std::string& nome);
-Desfecho TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome);
-Desfecho TrataRetornoSituacao(PassagemEmpresa& p, const std::string& nome);
-Desfecho TrataErroRecibo(PassagemEmpresa& p, const std::string& nome);
-Desfecho TrataErroSituacao(PassagemEmpresa& p, const std::string& nome);
-Desfecho TrataErroProcessamento(PassagemEmpresa& p, const std::string& nome);
-Desfecho TrataErroMDFe(PassagemEmpresa& p, const std::string& nome);
-Desfecho TrataErroEnvioLote(PassagemEmpresa& p, const std::string& nome);
-Desfecho TrataErroEvento(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataNumeroLote(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataRetornoProcessamento(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataRetornoSituacao(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataErroRecibo(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataErroSituacao(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataErroProcessamento(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataErroMDFe(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataErroEnvioLote(PassagemEmpresa& p, const std::string& nome);
+Resultado TrataErroEvento(PassagemEmpresa& p, const std::string& nome);
 
 // The transmitter may still be writing a processing result it has just
 // dropped: each turn waits for it first.
@@ -40,11 +40,13 @@ inline constexpr Processador kProcessadores[] = {
     {"ProcessaErroEvento", "*-eve.err*", TrataErroEvento, nullptr},
 };
 
-// Shared by the processing-result, event and status-query processors:
-// iConfirmacaoErro + 1, the file to "\Erro\", the question.
-Desfecho TratamentoErro(PassagemEmpresa& p, const std::string& nome);
+// Shared by the processing-result, event and status-query processors. Both
+// move the file first: what follows happens only when this monitor moved it.
+// The file to "\Erro\", then iConfirmacaoErro + 1 (and `outro` + 1), the
+// question.
+Resultado TratamentoErro(PassagemEmpresa& p, const std::string& nome, int32_t Contadores::*outro = nullptr);
 // The file to "\Retorno\OK\", then the outcome's counter + 1.
-Desfecho TratamentoAceite(PassagemEmpresa& p, const std::string& nome, int32_t& contador);
+Resultado TratamentoAceite(PassagemEmpresa& p, const std::string& nome, int32_t Contadores::*contador);
 
 // The protocol statement of an authorisation (processing results and status
 // queries): lot or document status, protocol, processing time, MDF-e status.
@@ -61,7 +63,7 @@ void GravaNumeroLote(PassagemEmpresa& p, int32_t id, int32_t lote);
 std::string InstrucaoRecibo(const std::string& cStat, const std::string& nRec, const std::string& dhRecbto,
                             const std::string& tMed, int32_t id);
 // Reads and applies the lot's receipt (named after the lot number) for the
-// record `id`.
-void ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id);
+// record `id`. False when the receipt is there but still being written.
+bool ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id);
 
 } // namespace velmora

@@ -33,12 +33,12 @@ std::string InstrucaoCondutor(const Evento& e, int32_t id) {
 
 } // namespace
 
-Desfecho TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome) {
     const std::string caminho = p.PastaRetorno() + nome;
     const std::string final = platform::Utf8Right(caminho, 56);
     if (!ArquivoEhMDFe(caminho)) return Desfecho::NaoEhMDFe;
-    CarregaXml(p.Documento(), caminho);
-    p.Servicos().MostraArquivo(nome);
+    const auto leitura = p.CarregaResultado(nome);
+    if (leitura != PassagemEmpresa::Leitura::Lido) return NaoLido(leitura);
 
     pugi::xml_node infEvento = Container(ElementoRaiz(p.Documento()), "infEvento");
     const std::string chMDFe = Texto(infEvento, "chMDFe");
@@ -51,31 +51,33 @@ Desfecho TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome) {
 
     const int32_t id = p.BuscaIdMDFe(chave);
     if (id == 0) return TratamentoErro(p, nome);
+    Resultado r;
     if (evento.nProt.empty()) {
-        TratamentoErro(p, nome);
-        ++p.Contagem().iMDFeErro;
-        return Desfecho::Rejeitado;
-    }
-
-    int32_t* contador = nullptr;
-    if (tpEvento == "110112") {
-        p.ExecutaAtualizacao(InstrucaoEncerramentoOuCancelamento("ENC", evento, id));
-        contador = &p.Contagem().iMDFeEncerrada;
-    } else if (tpEvento == "110111") {
-        p.ExecutaAtualizacao(InstrucaoEncerramentoOuCancelamento("CAN", evento, id));
-        contador = &p.Contagem().iMDFeCancelada;
-    } else if (tpEvento == "110114") {
-        p.ExecutaAtualizacao(InstrucaoCondutor(evento, id));
-        contador = &p.Contagem().iConfirmacaoRecebida;
+        r = TratamentoErro(p, nome, &Contadores::iMDFeErro);
     } else {
-        // An event this monitor does not record: the file stays in the
-        // return folder for whoever does, and the walk steps past it.
-        return Desfecho::Deixado;
+        int32_t Contadores::*contador = nullptr;
+        if (tpEvento == "110112") {
+            p.ExecutaAtualizacao(InstrucaoEncerramentoOuCancelamento("ENC", evento, id));
+            contador = &Contadores::iMDFeEncerrada;
+        } else if (tpEvento == "110111") {
+            p.ExecutaAtualizacao(InstrucaoEncerramentoOuCancelamento("CAN", evento, id));
+            contador = &Contadores::iMDFeCancelada;
+        } else if (tpEvento == "110114") {
+            p.ExecutaAtualizacao(InstrucaoCondutor(evento, id));
+            contador = &Contadores::iConfirmacaoRecebida;
+        } else {
+            // An event this monitor does not record: the file stays in the
+            // return folder for whoever does, and the walk steps past it.
+            r.motivo = "evento " + tpEvento + " não é registrado pelo monitor";
+        }
+        if (contador)
+            r = evento.cStat == "135" ? TratamentoAceite(p, nome, contador)
+                                      : TratamentoErro(p, nome, &Contadores::iMDFeErro);
     }
-    if (evento.cStat == "135") return TratamentoAceite(p, nome, *contador);
-    TratamentoErro(p, nome);
-    ++p.Contagem().iMDFeErro;
-    return Desfecho::Rejeitado;
+    r.id = id;
+    r.status = evento.cStat;
+    r.protocolo = evento.nProt;
+    return r;
 }
 
 } // namespace velmora

@@ -1,6 +1,8 @@
 // Processing results ("*-pro-rec.xml"): the authorisation of an MDF-e.
+#include <algorithm>
 #include <chrono>
 
+#include "platform/FileSystem.h"
 #include "processors/LeituraXml.h"
 #include "processors/Processadores.h"
 
@@ -16,19 +18,32 @@ bool LoteProcessado(const std::string& cStat) { return cStat == "100" || cStat =
 
 } // namespace
 
-void AguardaRetornoProcessamento(PassagemEmpresa& p, const std::string&) {
-    p.Servicos().Aguarda(std::chrono::milliseconds(3000));
+// A processing result is read once it has settled: one written a while ago
+// (a backlog) is taken at once, a fresh one when it is kAssentamento old.
+void AguardaRetornoProcessamento(PassagemEmpresa& p, const std::string& nome) {
+    const auto stamp = platform::StampOf(p.PastaRetorno() + nome);
+    if (!stamp) return; // gone: the walk steps past it
+    const auto idade = std::chrono::system_clock::now() - stamp->written;
+    if (idade >= kAssentamento) return;
+    // A clock on the share that runs ahead makes the file look younger than
+    // it is; the wait never exceeds the settle time.
+    const auto falta = std::min<std::chrono::system_clock::duration>(kAssentamento - idade, kAssentamento);
+    p.Servicos().Aguarda(std::chrono::ceil<std::chrono::milliseconds>(falta));
 }
 
-Desfecho TrataRetornoProcessamento(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataRetornoProcessamento(PassagemEmpresa& p, const std::string& nome) {
     const std::string caminho = p.PastaRetorno() + nome;
     if (!ArquivoEhMDFe(caminho)) return Desfecho::NaoEhMDFe;
-    CarregaXml(p.Documento(), caminho);
-    p.Servicos().MostraArquivo(nome);
+    const auto leitura = p.CarregaResultado(nome);
+    if (leitura != PassagemEmpresa::Leitura::Lido) return NaoLido(leitura);
 
     pugi::xml_node raiz = ElementoRaiz(p.Documento());
     const std::string cStatLote = Texto(raiz, "cStat");
-    if (!LoteProcessado(cStatLote)) return TratamentoErro(p, nome);
+    if (!LoteProcessado(cStatLote)) {
+        Resultado r = TratamentoErro(p, nome);
+        r.status = cStatLote;
+        return r;
+    }
 
     pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
     const std::string chMDFe = Texto(infProt, "chMDFe");
@@ -40,14 +55,18 @@ Desfecho TrataRetornoProcessamento(PassagemEmpresa& p, const std::string& nome) 
     if (id == 0) return TratamentoErro(p, nome);
 
     p.ExecutaAtualizacao(InstrucaoProtocolo(cStatLote, nProt, dhRecbto, cStat, id));
+    Resultado r;
     if (cStat == "100") {
-        Desfecho desfecho = TratamentoAceite(p, nome, p.Contagem().iMDFeAutorizada);
-        ImprimeMDFe(p, id);
-        return desfecho;
+        r = TratamentoAceite(p, nome, &Contadores::iMDFeAutorizada);
+        // Printed by the workstation whose move filed the result, once.
+        if (r.desfecho == Desfecho::Aplicado) ImprimeMDFe(p, id);
+    } else {
+        r = TratamentoErro(p, nome, &Contadores::iMDFeErro);
     }
-    TratamentoErro(p, nome);
-    ++p.Contagem().iMDFeErro;
-    return Desfecho::Rejeitado;
+    r.id = id;
+    r.status = cStat;
+    r.protocolo = nProt;
+    return r;
 }
 
 } // namespace velmora

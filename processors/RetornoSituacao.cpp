@@ -58,34 +58,36 @@ void ProcessaEventos(PassagemEmpresa& p, int32_t id, const pugi::xml_node& raiz)
 
 } // namespace
 
-Desfecho TrataRetornoSituacao(PassagemEmpresa& p, const std::string& nome) {
+Resultado TrataRetornoSituacao(PassagemEmpresa& p, const std::string& nome) {
     const std::string caminho = p.PastaRetorno() + nome;
     const std::string final = platform::Utf8Right(caminho, 52);
     if (!ArquivoEhMDFe(caminho)) return Desfecho::NaoEhMDFe;
-    CarregaXml(p.Documento(), caminho);
-    p.Servicos().MostraArquivo(nome);
+    const auto leitura = p.CarregaResultado(nome);
+    if (leitura != PassagemEmpresa::Leitura::Lido) return NaoLido(leitura);
 
     const std::string chave = platform::Utf8Left(final, platform::Utf8Length(final) - 8);
     const int32_t id = p.BuscaIdMDFe("MDFe" + chave);
-    if (id == 0) {
-        TratamentoErro(p, nome);
-        ++p.Contagem().iMDFeErro;
-        return Desfecho::Rejeitado;
-    }
+    if (id == 0) return TratamentoErro(p, nome, &Contadores::iMDFeErro);
+
     pugi::xml_node raiz = ElementoRaiz(p.Documento());
     const std::string cStatDoc = Texto(raiz, "cStat");
+    Resultado r;
     if (cStatDoc != "100" && cStatDoc != "101" && cStatDoc != "132") {
-        TratamentoErro(p, nome);
-        ++p.Contagem().iMDFeErro;
-        return Desfecho::Rejeitado;
+        r = TratamentoErro(p, nome, &Contadores::iMDFeErro);
+    } else {
+        pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
+        const std::string dhRecbto = ConverteDataHora(Texto(infProt, "dhRecbto"));
+        const std::string cStat = Texto(infProt, "cStat");
+        r.protocolo = Texto(infProt, "nProt");
+        if (cStat == "100") p.ExecutaAtualizacao(InstrucaoProtocolo(cStatDoc, r.protocolo, dhRecbto, cStat, id));
+        ProcessaEventos(p, id, raiz);
+        const std::string protocolo = r.protocolo;
+        r = TratamentoAceite(p, nome, &Contadores::iMDFeAutorizada);
+        r.protocolo = protocolo;
     }
-    pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
-    const std::string dhRecbto = ConverteDataHora(Texto(infProt, "dhRecbto"));
-    const std::string cStat = Texto(infProt, "cStat");
-    const std::string nProt = Texto(infProt, "nProt");
-    if (cStat == "100") p.ExecutaAtualizacao(InstrucaoProtocolo(cStatDoc, nProt, dhRecbto, cStat, id));
-    ProcessaEventos(p, id, raiz);
-    return TratamentoAceite(p, nome, p.Contagem().iMDFeAutorizada);
+    r.id = id;
+    r.status = cStatDoc;
+    return r;
 }
 
 } // namespace velmora

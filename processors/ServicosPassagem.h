@@ -20,8 +20,13 @@ public:
     virtual bool Pergunta(const std::string& texto) = 0;
     // A modal message box with an OK button.
     virtual void Mensagem(const std::string& titulo, const std::string& texto, Icon icone) = 0;
-    // Lets time pass before the next turn of a walk.
+    // Lets time pass before the next turn of a walk; the window keeps
+    // answering meanwhile.
     virtual void Aguarda(std::chrono::milliseconds duracao) = 0;
+    // One line of the journal. With `umaVez`, a line already written in this
+    // run is not written again (a file left in the return folder is met at
+    // every pass until it can be handled).
+    virtual void Registra(const std::string& linha, bool umaVez = false) = 0;
 
 protected:
     ~ServicosPassagem() = default;

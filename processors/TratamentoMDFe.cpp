@@ -14,16 +14,17 @@ std::string InstrucaoProtocolo(const std::string& cStatLote, const std::string& 
            " CD_ST_MDFE = " + NumeroOuNull(cStat) + " where id_mdf = " + std::to_string(id);
 }
 
-Desfecho TratamentoErro(PassagemEmpresa& p, const std::string& nome) {
+Resultado TratamentoErro(PassagemEmpresa& p, const std::string& nome, int32_t Contadores::*outro) {
+    if (!p.Move(nome, 5)) return NaoMovido(p, nome);
     ++p.Contagem().iConfirmacaoErro;
-    std::string destino = p.Move(nome, 5);
-    p.PerguntaVerErro(destino);
+    if (outro) ++(p.Contagem().*outro);
+    p.PerguntaVerErro(p.Destino(nome, 5));
     return Desfecho::Rejeitado;
 }
 
-Desfecho TratamentoAceite(PassagemEmpresa& p, const std::string& nome, int32_t& contador) {
-    p.Move(nome, 12);
-    ++contador;
+Resultado TratamentoAceite(PassagemEmpresa& p, const std::string& nome, int32_t Contadores::*contador) {
+    if (!p.Move(nome, 12)) return NaoMovido(p, nome);
+    ++(p.Contagem().*contador);
     return Desfecho::Aplicado;
 }
 

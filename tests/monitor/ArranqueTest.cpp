@@ -58,7 +58,7 @@ TEST_F(StartUp, RunsEveryStepAndSwitchesTheTimerOn) {
     EXPECT_EQ(m.atualizacao().pastaAtualizacao, env.Dir().str() + "Update");
 }
 
-TEST_F(StartUp, AnErrorInTheFirstCycleLeavesTheTimerOffUntilReiniciar) {
+TEST_F(StartUp, AnErrorInTheFirstCycleIsShownAndTheTimerStaysOn) {
     env.StartErp();
     db.AddCompany("11111111000111");
     fs::create_directories(root + "11111111000111/Retorno");
@@ -70,14 +70,47 @@ TEST_F(StartUp, AnErrorInTheFirstCycleLeavesTheTimerOffUntilReiniciar) {
     EXPECT_EQ(ui.messages[0].title, "velmora Monitor MDF-e");
     EXPECT_EQ(ui.messages[0].icon, Icon::Error);
     EXPECT_EQ(ui.messages[0].text, "Elemento protMDFe não encontrado no arquivo de retorno.");
-    EXPECT_FALSE(ui.timer);
-    EXPECT_EQ(ui.closed, 0);
-    // The update check did not run either.
-    EXPECT_EQ(m.versaoBanco().VersaoERP, "");
-
-    fs::remove(root + "11111111000111/Retorno/1-pro-rec.xml");
-    m.RunHandler([&] { m.BitBtn3Click(); });
+    // A monitor that never ticked would never notice the ERP ending.
     EXPECT_TRUE(ui.timer);
+    EXPECT_EQ(ui.closed, 0);
+    // The update check did not run.
+    EXPECT_EQ(m.versaoBanco().VersaoERP, "");
+    EXPECT_EQ(ui.status, "Parado: Elemento protMDFe não encontrado no arquivo de retorno — 1-pro-rec.xml");
+
+    // The next tick tries again and, the file mended, goes through.
+    fs::remove(root + "11111111000111/Retorno/1-pro-rec.xml");
+    m.RunHandler([&] { m.Timer1Timer(); });
+    EXPECT_TRUE(ui.timer);
+    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.status, "");
+    EXPECT_EQ(ui.closed, 0);
+}
+
+TEST_F(StartUp, ARecordLockedByAnERPUserDoesNotStopStartUp) {
+    env.StartErp();
+    const int company = db.AddCompany("11111111000111");
+    const std::string key = transmissor::ChaveAcesso("11111111000111", 5, 12345678);
+    const int id = db.AddMdfe(company, key);
+    fs::create_directories(root + "11111111000111/Retorno");
+    transmissor::Evento e;
+    e.chMDFe = key;
+    db.Dir().Write("mdfe/11111111000111/Retorno/" + transmissor::NomeEvento(key), transmissor::RetEventoMDFe(e));
+    test::Session user(db.Location());
+    db::Query edit(user.connection, "qryErp", &user.transaction);
+    edit.SetSQL("update mov_mdfe set NO_LOTE_MDFE = 3 where id_mdf = " + std::to_string(id));
+    edit.ExecSQL();
+
+    Start();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(ui.timer);
+    EXPECT_EQ(m.versaoBanco().VersaoERP, "Versao Inicial");
+    EXPECT_TRUE(fs::exists(root + "11111111000111/Retorno/" + transmissor::NomeEvento(key)));
+
+    edit.SetSQL(" commit");
+    edit.ExecSQL();
+    m.RunHandler([&] { m.Timer1Timer(); });
+    EXPECT_TRUE(fs::exists(root + "11111111000111/Retorno/OK/" + transmissor::NomeEvento(key)));
+    EXPECT_EQ(m.contadores().iMDFeEncerrada, 1);
 }
 
 TEST_F(StartUp, ZerarValoresResetsWithoutTouchingTheTimer) {

@@ -87,7 +87,7 @@ TEST_F(Cycle, RootFolderWithOrWithoutItsSeparator) {
     EXPECT_EQ(LeCaminhoRaizMDFe(session.connection), "\\");
 }
 
-TEST_F(Cycle, AnErrorStopsTheMonitorSilentlyAndReiniciarRecovers) {
+TEST_F(Cycle, AnErrorStopsThePassSilentlyAndTheNextTickTriesAgain) {
     env->StartErp();
     db.AddCompany("11111111000111");
     db.AddCompany("22222222000122");
@@ -99,22 +99,46 @@ TEST_F(Cycle, AnErrorStopsTheMonitorSilentlyAndReiniciarRecovers) {
                            "<retConsReciMDFe xmlns=\"" + std::string(tx::kNamespace) + "\"><cStat>104</cStat></retConsReciMDFe>");
     Drop("33333333000133", "MDFe1-eve.err", "x");
     Tick();
-    EXPECT_FALSE(ui.timer);
+    // Nothing interrupts the user, but the window says why it stopped; the
+    // timer stays on so that the exit check and the next try still come.
+    EXPECT_TRUE(ui.timer);
     EXPECT_FALSE(m->Conectado());
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.closed, 0);
     EXPECT_EQ(WhereIs("22222222000122", bad), "Retorno");
-    EXPECT_EQ(WhereIs("33333333000133", "MDFe1-eve.err"), "Retorno");   // the cycle stopped before it
-    // The file-name line still shows the file that was in hand.
+    EXPECT_EQ(WhereIs("33333333000133", "MDFe1-eve.err"), "Retorno"); // the cycle stopped before it
     EXPECT_EQ(ui.fileName, bad);
+    EXPECT_EQ(ui.status, "Parado: Elemento protMDFe não encontrado no arquivo de retorno — " + bad);
 
+    // Still broken at the next tick: still stopped, still silent.
+    Tick();
+    EXPECT_TRUE(ui.timer);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(WhereIs("33333333000133", "MDFe1-eve.err"), "Retorno");
+
+    // The file is mended: the next tick reconnects and the passes go on.
     fs::remove(Retorno("22222222000122") + bad);
     ui.answers = {false};
-    m->RunHandler([&] { m->BitBtn3Click(); });
+    Tick();
     EXPECT_TRUE(m->Conectado());
     EXPECT_TRUE(ui.timer);
     EXPECT_EQ(WhereIs("33333333000133", "MDFe1-eve.err"), "Erro");
     EXPECT_EQ(m->contadores().iConsultasMDFeErro, 1);
+    EXPECT_EQ(ui.status, "");
+    EXPECT_EQ(m->Parada(), "");
+}
+
+TEST_F(Cycle, ReiniciarAfterAStopRunsACycleAtOnce) {
+    db.AddCompany("11111111000111");
+    std::string bad = Drop("11111111000111", "1-pro-rec.xml",
+                           "<retConsReciMDFe xmlns=\"" + std::string(tx::kNamespace) + "\"><cStat>104</cStat></retConsReciMDFe>");
+    EXPECT_THROW(m->ProcessaEmpresas(), Error);
+    fs::remove(Retorno("11111111000111") + bad);
+    Drop("11111111000111", "MDFe1-eve.err", "x");
+    m->RunHandler([&] { m->BitBtn3Click(); });
+    EXPECT_TRUE(ui.timer);
+    EXPECT_EQ(WhereIs("11111111000111", "MDFe1-eve.err"), "Erro");
+    EXPECT_EQ(ui.status, "");
 }
 
 TEST_F(Cycle, TheExitCheckFollowsTheErpAndTheMarker) {

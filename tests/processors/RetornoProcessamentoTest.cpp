@@ -10,6 +10,7 @@
 #include "processors/LeituraXml.h"
 #include "processors/Numeros.h"
 #include "processors/Passagem.h"
+#include "processors/Pastas.h"
 #include "platform/Locale.h"
 #include "processors/Processadores.h"
 #include "tests/support/Engine.h"
@@ -111,7 +112,7 @@ TEST_F(ProcessingResult, EveryOutcome) {
     }
 }
 
-TEST_F(ProcessingResult, StatementTextAndTheWaitBeforeEveryTurn) {
+TEST_F(ProcessingResult, StatementTextAndTheSettleTimeBeforeATurn) {
     EXPECT_EQ(InstrucaoProtocolo("104", "941260000000001", "10.03.2015 14:25:30", "100", 42),
               " update mov_mdfe set cd_st_lote_mdfe = 104, NO_PROTOCOLO_MDFE = 941260000000001, DH_PROCESSA_MDFE = "
               "'10.03.2015 14:25:30', CD_ST_MDFE = 100 where id_mdf = 42");
@@ -121,11 +122,19 @@ TEST_F(ProcessingResult, StatementTextAndTheWaitBeforeEveryTurn) {
 
     tx::Processamento p;
     p.chMDFe = tx::ChaveAcesso("99999999000199", 1, 1);
+    // Written a minute ago: taken at once, as a backlog is.
     Drop(kCnpj, "1-pro-rec.xml", tx::RetornoProcessamento(p));
-    Drop(kCnpj, "2-pro-rec.xml", tx::RetornoProcessamento(p));
     ui.answers = {false, false};
     RunPass(kCnpj);
-    EXPECT_EQ(ui.slept, std::chrono::milliseconds(6000));
+    EXPECT_EQ(ui.slept, std::chrono::milliseconds(0));
+    EXPECT_EQ(WhereIs(kCnpj, "1-pro-rec.xml"), "Erro");
+    // Just written: the transmitter may still be at it, so the turn waits
+    // until the file is three seconds old, and no longer.
+    DropFresh(kCnpj, "2-pro-rec.xml", tx::RetornoProcessamento(p));
+    RunPass(kCnpj);
+    EXPECT_GT(ui.slept, std::chrono::milliseconds(2000));
+    EXPECT_LE(ui.slept, std::chrono::milliseconds(3000));
+    EXPECT_EQ(WhereIs(kCnpj, "2-pro-rec.xml"), "Erro");
 }
 
 TEST_F(ProcessingResult, MissingProtocolContainerEndsThePassWithTheFileInPlace) {
@@ -180,6 +189,7 @@ TEST_F(ProcessingResult, PrintingStartsTheToolWithItsParameterText) {
     tx::Processamento p;
     p.chMDFe = key;
     db.Dir().Write("raiz com brancos/" + kCnpj + "/Retorno/1-pro-rec.xml", tx::RetornoProcessamento(p));
+    CriaPastas(root, kCnpj);
     m->ProcessaPastaRetorno(root, kCnpj);
 
     for (int i = 0; i < 100 && !fs::exists(record); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -57,8 +57,9 @@ TEST_F(Walk, AFileThatCannotBeMovedStaysAndTheWalkEnds) {
     RunPass(kCnpj);
     EXPECT_EQ(WhereIs(kCnpj, "MDFe1-eve.err"), "Retorno");
     EXPECT_EQ(WhereIs(kCnpj, "MDFe2-eve.err"), "Retorno");
-    // Counted as handled (the move's outcome is not examined), each once.
-    EXPECT_EQ(m->contadores().iConsultasMDFeErro, 2);
+    // The move is the claim on a file: no count and no question without it.
+    EXPECT_EQ(m->contadores().iConsultasMDFeErro, 0);
+    EXPECT_TRUE(ui.questions.empty());
 }
 
 TEST_F(Walk, AMissingReturnFolderEndsThePass) {

@@ -48,7 +48,7 @@ std::string Utf16Le(const std::string& ascii) {
 // first, then filler, so that a name stays within the 255 bytes a Linux
 // file name may have.
 std::string Filler(size_t length) {
-    const std::string odd = "c\xC3\xB3pia 'nova' \"A\xC3\xA7\xC3\xA3o\" ";   // cópia 'nova' "Ação"
+    const std::string odd = "c\xC3\xB3pia 'nova' (A\xC3\xA7\xC3\xA3o) "; // cópia 'nova' (Ação)
     std::string text = odd;
     for (size_t chars = 20; chars < length; ++chars) text += 'x';
     return text;
@@ -200,6 +200,7 @@ TEST_F(BadInput, EveryFileEndsInOneFolderAndOnlyAppliedFilesWrite) {
         // Names with blanks, quotes, accents, bytes that are not UTF-8, and
         // 250 characters.
         {"blanks, quotes and accents", {"MDFe" + key + " " + Filler(20) + "-eve.xml", closing, "OK"}, false, {Row(id)}},
+        {"a double quote, which no Windows name has", {"MDFe\"" + key + "-eve.xml", closing, "Retorno"}, false, {}},
         {"a quote that would end the key's literal",
          {"MDFe'; delete from mov_mdfe where ''='-eve.xml", Closing(""), "Erro"}, false, {}},
         {"a Windows-1252 byte in the name", {"MDFe\xE7" + key + "-eve.xml", closing, "OK"}, false, {Row(id)}},
@@ -290,6 +291,22 @@ TEST_F(BadInput, DeeplyNestedElementsNeverRecurseOnTheStack) {
     EXPECT_TRUE(second.error);
     EXPECT_EQ(WhereIs(kCnpj, name), "Retorno");
     EXPECT_TRUE(second.changed.empty());
+}
+
+TEST_F(BadInput, ANameWithABackslashNeverLeavesItsFolder) {
+    // On a Linux share a name can hold "\\". Composed into a Windows path
+    // it would climb out of the company's tree, to a file of the same kind.
+    const std::string crafted = "a\\..\\..\\..\\outside-rec.err";
+    fs::create_directories(Retorno(kCnpj) + "a");
+    Drop(kCnpj, crafted, "x");
+    std::ofstream(Root() + "outside-rec.err") << "not the monitor's";
+    Outcome outcome = Pass();
+    EXPECT_FALSE(outcome.error);
+    EXPECT_EQ(WhereIs(kCnpj, crafted), "Retorno");
+    EXPECT_TRUE(fs::is_regular_file(Root() + "outside-rec.err"));
+    EXPECT_EQ(m->contadores(), Contadores{});
+    EXPECT_TRUE(ui.questions.empty());
+    EXPECT_TRUE(outcome.changed.empty());
 }
 
 TEST_F(BadInput, ARootFolderWithBlanksQuotesAndAccents) {

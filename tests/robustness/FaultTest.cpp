@@ -146,34 +146,40 @@ protected:
     std::string key, key2;
 };
 
-TEST_F(Fault, ARecordLockedByAnotherConnectionStopsSilentlyAndReiniciarRecovers) {
+TEST_F(Fault, ARecordLockedByAnotherConnectionWaitsForALaterPass) {
     test::ErpEnvironment env(db.Location());
     env.StartErp();
     Drop(kCnpj, tx::NomeEvento(key), Closing(key));
-    // Another workstation changes the record and has not committed yet.
+    Drop(kCnpj, tx::NomeEvento(key2), Closing(key2));
+    // An ERP user is editing the first record and has not committed yet.
     test::Session other(db.Location());
     db::Query lock(other.connection, "qryOutra", &other.transaction);
     lock.SetSQL("update mov_mdfe set NO_LOTE_MDFE = 7 where id_mdf = " + std::to_string(id));
     lock.ExecSQL();
     hooked.timer = true;
 
+    // Its file waits in the return folder, nothing said, nothing of it
+    // written; the pass goes on with the next file and the monitor runs on.
     m->RunHandler([&] { m->Timer1Timer(); });
     EXPECT_TRUE(hooked.messages.empty());
     EXPECT_EQ(hooked.closed, 0);
-    EXPECT_FALSE(hooked.timer);
-    EXPECT_FALSE(m->Conectado());
+    EXPECT_TRUE(hooked.timer);
+    EXPECT_TRUE(m->Conectado());
+    EXPECT_EQ(m->Parada(), "");
     EXPECT_EQ(WhereIs(kCnpj, tx::NomeEvento(key)), "Retorno");
     EXPECT_EQ(Closed(id), std::nullopt);
+    EXPECT_EQ(WhereIs(kCnpj, tx::NomeEvento(key2)), "OK");
+    EXPECT_EQ(Closed(id2), "941260000000060");
+    EXPECT_EQ(m->contadores().iMDFeEncerrada, 1);
 
-    // The other workstation lets go; the user presses "Reiniciar".
+    // The user lets go: the next tick takes the file.
     lock.SetSQL(" rollback");
     lock.ExecSQL();
-    m->RunHandler([&] { m->BitBtn3Click(); });
+    m->RunHandler([&] { m->Timer1Timer(); });
     EXPECT_TRUE(hooked.messages.empty());
-    EXPECT_TRUE(hooked.timer);
     EXPECT_EQ(WhereIs(kCnpj, tx::NomeEvento(key)), "OK");
     EXPECT_EQ(Closed(id), "941260000000060");
-    EXPECT_EQ(m->contadores().iMDFeEncerrada, 1);
+    EXPECT_EQ(m->contadores().iMDFeEncerrada, 2);
 }
 
 TEST_F(Fault, AFileDeletedBetweenTheListingAndItsTurnIsSteppedPast) {

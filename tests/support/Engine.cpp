@@ -1,5 +1,6 @@
 #include "tests/support/Engine.h"
 
+#include <chrono>
 #include <filesystem>
 
 #include "processors/Pastas.h"
@@ -18,10 +19,22 @@ void EngineTest::SetUp() {
 
 void EngineTest::TearDown() { m.reset(); }
 
-std::string EngineTest::Drop(const std::string& cnpj, const std::string& name, const std::string& content) {
+std::string EngineTest::DropFresh(const std::string& cnpj, const std::string& name, const std::string& content) {
     CriaPastas(root_, cnpj);
     db.Dir().Write("mdfe/" + cnpj + "/Retorno/" + name, content);
     return name;
+}
+
+std::string EngineTest::Drop(const std::string& cnpj, const std::string& name, const std::string& content) {
+    DropFresh(cnpj, name, content);
+    fs::last_write_time(Retorno(cnpj) + name, fs::file_time_type::clock::now() - std::chrono::minutes(1));
+    return name;
+}
+
+void EngineTest::Settle(const std::string& cnpj) const {
+    for (const auto& entry : fs::directory_iterator(Retorno(cnpj)))
+        if (entry.is_regular_file())
+            fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::minutes(1));
 }
 
 std::string EngineTest::WhereIs(const std::string& cnpj, const std::string& name) const {

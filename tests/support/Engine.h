@@ -23,8 +23,12 @@ protected:
     std::string Retorno(const std::string& cnpj) const { return Folder(cnpj, "Retorno/"); }
 
     // Writes a result file into the company's return folder (the tree is
-    // made first); returns its name.
+    // made first), as the transmitter left it a minute ago; returns its name.
     std::string Drop(const std::string& cnpj, const std::string& name, const std::string& content);
+    // The same, written just now: the transmitter may still be at it.
+    std::string DropFresh(const std::string& cnpj, const std::string& name, const std::string& content);
+    // Every file of the company's return folder as written a minute ago.
+    void Settle(const std::string& cnpj) const;
     // Which of the three folders holds the file: "Retorno", "OK", "Erro";
     // "" when none, "many" when more than one.
     std::string WhereIs(const std::string& cnpj, const std::string& name) const;

@@ -21,6 +21,7 @@ protected:
         tx::Plano plano = tx::MontaPlano(cenario, e, cf::MesAtual());
         CriaPastas(Root(), cnpj);
         cf::GravaPlano(plano, Root() + cnpj + "/");
+        Settle(cnpj);
         return plano;
     }
 };
