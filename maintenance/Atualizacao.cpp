@@ -1,5 +1,6 @@
 #include "maintenance/Atualizacao.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -190,7 +191,7 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
 }
 
 bool BaixaAtualizador(const std::string& pastaAtualizacao) {
-    static int baixados = 0;
+    static std::atomic<int> baixados{0};
     const std::string atualizador = pastaAtualizacao + "\\" + kAtualizador;
     const std::string baixando = pastaAtualizacao + "\\" + kAtualizadorBaixando + "." + platform::ProcessTag() + "." +
                                  std::to_string(++baixados);

@@ -67,15 +67,22 @@ bool ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id) {
 
     p.ExecutaAtualizacao(InstrucaoRecibo(cStat, nRec, ConverteDataHora(dhRecbto), tMed, id));
 
-    if (cStat == "103") {
-        if (!p.Move(nome, 12)) return true;
+    Resultado r;
+    r.id = id;
+    r.status = cStat;
+    r.protocolo = nRec;
+    if (cStat == "103" && p.Move(nome, 12)) {
+        r.desfecho = Desfecho::Aplicado;
         ++p.Contagem().iConfirmacaoRecebida;
         ++p.Contagem().iPedidosGerados;
-    } else {
-        if (!p.Move(nome, 5)) return true;
+    } else if (cStat != "103" && p.Move(nome, 5)) {
+        r.desfecho = Desfecho::Rejeitado;
         ++p.Contagem().iConfirmacaoErro;
         p.PerguntaVerErro(p.Destino(nome, 5));
+    } else {
+        r = NaoMovido(p, nome);
     }
+    RegistraArquivo(p, "ProcessaRecibo", nome, r);
     return true;
 }
 
@@ -114,7 +121,7 @@ Resultado TrataNumeroLote(PassagemEmpresa& p, const std::string& nome) {
     }
     // The lot-number file is the claim; its receipt goes with it.
     if (!p.Move(nome, 5)) return NaoMovido(p, nome);
-    p.Move(recibo, 5);
+    if (p.Move(recibo, 5)) RegistraArquivo(p, "ProcessaNumeroLote", recibo, Desfecho::Rejeitado);
     ++p.Contagem().iConfirmacaoErro;
     p.PerguntaVerErro(p.Destino(nome, 5));
     ++p.Contagem().iLotesErro;

@@ -98,9 +98,11 @@ namespace {
 
 std::string PrimeiraLinha(const std::string& texto) { return texto.substr(0, texto.find('\n')); }
 
-std::string LinhaDoDiario(const PassagemEmpresa& passagem, const Processador& processador, const std::string& nome,
-                          const Resultado& r) {
-    std::string linha = "arquivo " + passagem.Cnpj() + " " + nome + " (" + processador.nome + "): ";
+} // namespace
+
+void RegistraArquivo(PassagemEmpresa& passagem, const char* processador, const std::string& nome,
+                     const Resultado& r) {
+    std::string linha = "arquivo " + passagem.Cnpj() + " " + nome + " (" + processador + "): ";
     switch (r.desfecho) {
     case Desfecho::Aplicado: linha += "aceito, movido para Retorno\\OK"; break;
     case Desfecho::Rejeitado: linha += "rejeitado, movido para Erro"; break;
@@ -111,10 +113,8 @@ std::string LinhaDoDiario(const PassagemEmpresa& passagem, const Processador& pr
     if (r.id != 0) linha += "; id_mdf " + std::to_string(r.id);
     if (!r.status.empty()) linha += "; cStat " + r.status;
     if (!r.protocolo.empty()) linha += "; nProt " + r.protocolo;
-    return linha;
+    passagem.Servicos().Registra(linha, r.desfecho == Desfecho::Deixado);
 }
-
-} // namespace
 
 void Percorre(PassagemEmpresa& passagem, const Processador& processador) {
     ServicosPassagem& servicos = passagem.Servicos();
@@ -139,8 +139,7 @@ void Percorre(PassagemEmpresa& passagem, const Processador& processador) {
         }
         if (resultado.desfecho == Desfecho::NaoEhMDFe) continue;
         servicos.MostraArquivo("");
-        const bool deixado = resultado.desfecho == Desfecho::Deixado;
-        servicos.Registra(LinhaDoDiario(passagem, processador, nome, resultado), deixado);
+        RegistraArquivo(passagem, processador.nome, nome, resultado);
     }
 }
 

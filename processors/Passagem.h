@@ -123,6 +123,11 @@ struct Processador {
 Resultado NaoMovido(const PassagemEmpresa& passagem, const std::string& nome);
 // The outcome of a result file that could not be loaded.
 Resultado NaoLido(PassagemEmpresa::Leitura leitura);
+// The journal's line for one file: the company, the file, who handled it,
+// where it went and what it carried. A file left in the return folder is
+// told of once.
+void RegistraArquivo(PassagemEmpresa& passagem, const char* processador, const std::string& nome,
+                     const Resultado& resultado);
 
 // Walks the return folder with the processor's mask: every matching file, in
 // ascending name order ignoring letter case, files arriving meanwhile

@@ -3,6 +3,7 @@
 // the version bookkeeping, a loopback web server for the download, and a
 // scripted updater that writes down the parameters it was given.
 #include <chrono>
+#include <vector>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -87,6 +88,16 @@ protected:
                                                  ".tmp' '" + log + ".txt'\n");
         fs::permissions(script, fs::perms(0755));
     }
+    // Download leftovers in the update folder: every workstation downloads
+    // under a name of its own beginning with "oldvelmoraAtualizador.exe".
+    std::vector<std::string> Leftovers() const {
+        std::vector<std::string> names;
+        if (!dir.Exists("Sistema Velmora/Update")) return names;
+        for (const auto& entry : fs::directory_iterator(dir.path() / "Sistema Velmora/Update"))
+            if (entry.path().filename().string().starts_with("oldvelmoraAtualizador.exe"))
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
     bool Bookkept() {
         return db.Value("select count(*) from RDB$RELATION_FIELDS where RDB$RELATION_NAME = 'TAB_PARAMETRO' "
                         "and RDB$FIELD_NAME = 'VERSAO_ERP'") == "1";
@@ -132,7 +143,7 @@ TEST_F(VerificaAtualizacaoTest, MissingUpdaterIsDownloadedIntoANewUpdateFolder) 
     Check();
 
     EXPECT_EQ(dir.Read(Update("velmoraAtualizador.exe")), "updater v9");
-    EXPECT_FALSE(dir.Exists(Update("oldvelmoraAtualizador.exe")));
+    EXPECT_TRUE(Leftovers().empty());
     EXPECT_EQ(server.Requests().size(), 1u);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(Bookkept());
@@ -165,10 +176,38 @@ TEST_F(VerificaAtualizacaoTest, FailedDownloadEndsTheProgramBeforeTheBookkeeping
               "Não foi possível baixar o aplicativo para atualização inicial do seu sistema. Tente novamente mais "
               "tarde ou entre em contato com o suporte técnico da velmora.");
     EXPECT_EQ(ui.messages[0].icon, Icon::None);
-    EXPECT_FALSE(dir.Exists(Update("oldvelmoraAtualizador.exe")));
+    EXPECT_TRUE(Leftovers().empty());
     EXPECT_FALSE(dir.Exists(Update("velmoraAtualizador.exe")));
     EXPECT_FALSE(Bookkept());
     EXPECT_EQ(versao.VersaoERP, "");
+}
+
+// Workstations that start together all find the updater missing from the
+// shared folder and download it at once: the folder ends with one whole
+// updater and nothing else.
+TEST_F(VerificaAtualizacaoTest, DownloadsRacingIntoTheSharedFolderLeaveOneWholeUpdater) {
+    const std::string body(256 * 1024, 'u');
+    HttpTestServer server([&](const std::string&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        return HttpAnswer{200, body, {}};
+    });
+    test::ScopedEnv site("VELMORA_UPDATE_URL", server.Url());
+    Install();
+    fs::create_directories(dir.path() / "Sistema Velmora/Update");
+    bool baixou[3] = {};
+    std::vector<std::thread> estacoes;
+    for (bool& b : baixou) estacoes.emplace_back([&] { b = BaixaAtualizador(estado.pastaAtualizacao); });
+    for (auto& t : estacoes) t.join();
+    for (bool b : baixou) EXPECT_TRUE(b);
+    EXPECT_EQ(dir.Read(Update("velmoraAtualizador.exe")), body);
+    EXPECT_TRUE(Leftovers().empty());
+
+    // A download that fails leaves the folder as it found it.
+    fs::remove(dir.path() / Update("velmoraAtualizador.exe"));
+    HttpTestServer broken([&](const std::string&) { return HttpAnswer{500, "half", {}}; });
+    test::ScopedEnv brokenSite("VELMORA_UPDATE_URL", broken.Url());
+    EXPECT_FALSE(BaixaAtualizador(estado.pastaAtualizacao));
+    EXPECT_TRUE(fs::is_empty(dir.path() / "Sistema Velmora/Update"));
 }
 
 TEST_F(VerificaAtualizacaoTest, UpdaterCopiedOnTheFirstRunSparesTheDownload) {

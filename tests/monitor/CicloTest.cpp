@@ -192,7 +192,16 @@ TEST_F(Cycle, AMarkerHeldForWritingGivesItsMessageAndTheMonitorGoesOn) {
     }
     char byte;
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    // Ticks that come due while the box waits for its OK run no cycle and
+    // open no box of their own: boxes never pile up every five seconds.
+    db.AddCompany("11111111000111");
+    ui.AtMessage([&] {
+        Drop("11111111000111", "MDFe1-sit.err", "x");
+        Tick();
+        Tick();
+    });
     Tick();
+    EXPECT_EQ(WhereIs("11111111000111", "MDFe1-sit.err"), "Retorno");
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
     close(ready[0]);
@@ -208,7 +217,16 @@ TEST_F(Cycle, MissingDataFolderEndsTheProgramWithItsMessage) {
     env->StartErp();
     fs::remove(env->ProgramFolder() + "velmoraempresa.ini");
     fs::remove_all(env->DataFolder());
+    // Once the end is decided nothing starts, not even while its message
+    // waits for OK.
+    db.AddCompany("11111111000111");
+    ui.AtMessage([&] {
+        Drop("11111111000111", "MDFe1-sit.err", "x");
+        Tick();
+        m->RunHandler([&] { m->BitBtn3Click(); });
+    });
     Tick();
+    EXPECT_EQ(WhereIs("11111111000111", "MDFe1-sit.err"), "Retorno");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Não foi encontrado a pasta Dados no servidor");
     EXPECT_EQ(ui.closed, 1);

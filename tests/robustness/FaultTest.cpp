@@ -27,7 +27,7 @@ namespace tx = transmissor;
 const std::string kCnpj = "12345678000199";
 
 // The scripted window, with a hook on the file-name label: it is set once
-// the file in hand has been read and before anything is looked up or
+// the file is in hand, before it is read and before anything is looked up or
 // written for it, the one point inside a file a test can reach.
 class HookedUi : public test::ScriptedUi {
 public:

@@ -21,15 +21,12 @@ class ScriptedUi : public UserInterface {
 public:
     void MessageBox(const std::string& title, const std::string& text, Icon icon) override {
         messages.push_back({title, text, icon});
+        RunNext(atMessage);
         RunQueued();
     }
     bool AskYesNo(const std::string& text) override {
         questions.push_back(text);
-        if (!atQuestion.empty()) {
-            auto action = std::move(atQuestion.front());
-            atQuestion.pop_front();
-            action();
-        }
+        RunNext(atQuestion);
         RunQueued();
         if (answers.empty()) return false;
         bool answer = answers.front();
@@ -43,7 +40,11 @@ public:
     void Sleep(std::chrono::milliseconds duration) override { slept += duration; }
     void SetTimerEnabled(bool on) override { timer = on; timerChanges.push_back(on); }
     bool TimerEnabled() const override { return timer; }
-    void ShowFileName(const std::string& name) override { fileName = name; fileNames.push_back(name); }
+    void ShowFileName(const std::string& name) override {
+        fileName = name;
+        fileNames.push_back(name);
+        if (!name.empty()) RunNext(atFileName);
+    }
     void ShowCounters(const Contadores& c) override { counters = c; ++counterRedraws; }
     void ShowVersion(const std::string& text) override { version = text; }
     void ShowStatus(const std::string& line) override { status = line; statuses.push_back(line); }
@@ -58,6 +59,11 @@ public:
     void Queue(std::function<void()> action) { queued.push_back(std::move(action)); }
     // Runs `action` while the next question waits for its answer.
     void AtQuestion(std::function<void()> action) { atQuestion.push_back(std::move(action)); }
+    // Runs `action` while the next message box waits for its OK.
+    void AtMessage(std::function<void()> action) { atMessage.push_back(std::move(action)); }
+    // Runs `action` when the next file name is put on the window (the file
+    // is in hand and not yet read).
+    void AtFileName(std::function<void()> action) { atFileName.push_back(std::move(action)); }
 
     std::vector<ShownMessage> messages;
     std::vector<std::string> questions;
@@ -84,6 +90,14 @@ private:
     }
     std::deque<std::function<void()>> queued;
     std::deque<std::function<void()>> atQuestion;
+    std::deque<std::function<void()>> atMessage;
+    std::deque<std::function<void()>> atFileName;
+    static void RunNext(std::deque<std::function<void()>>& actions) {
+        if (actions.empty()) return;
+        auto action = std::move(actions.front());
+        actions.pop_front();
+        action();
+    }
 };
 
 } // namespace velmora::test
