@@ -97,7 +97,7 @@ void Monitor::FormCreate() {
     }
     locainiServidor_ = configuracao.locainiServidor;
     ConectaBanco(configuracao.LocalBanco());
-    platform::journal::Write("início: " + textoVersao_ + "; banco " + conexao_->DatabaseName());
+    platform::journal::Write("início do monitor (" + textoVersao_ + "); banco " + conexao_->DatabaseName());
     // From here on the monitor keeps ticking whatever happens: a first cycle
     // or an update check that fails is shown in the error box, and the next
     // tick tries again. A monitor that never ticks would never notice that

@@ -120,6 +120,12 @@ step "MDF-e records"
 step "Exchange folders"
 (cd "$demo/Troca" && find . -type f | sed 's|^\./||' | sort)
 
+journal="$demo/home/.local/state/velmoraMonitorMDFe/monitor.log"
+if [ -s "$journal" ]; then
+    step "The monitor's journal ($journal)"
+    cat "$journal"
+fi
+
 if [ -s "$demo/monitor.log" ]; then
     step "Monitor output"
     cat "$demo/monitor.log"
