@@ -67,7 +67,7 @@ void Monitor::ProcessaEmpresas() {
 
 void Monitor::ProcessaPastaRetorno(const std::string& raiz, const std::string& cnpj) {
     Pump();
-    PassagemEmpresa passagem(*this, contadores_, *conexao_, *transacao_, raiz, cnpj);
+    PassagemEmpresa passagem(*this, raiz, cnpj);
     for (const Processador& processador : kProcessadores) Percorre(passagem, processador);
     AtualizaContadores();
 }

@@ -20,7 +20,9 @@ namespace velmora {
 inline constexpr const char* kTitulo = "velmora Monitor MDF-e";
 inline constexpr const char* kAvisoDoSistema = "Aviso do Sistema";
 
-class Monitor : public ServicosPassagem, public AvisosAtualizacao {
+// A company pass sees the engine only as its ServicosPassagem, the update
+// check only as its AvisosAtualizacao.
+class Monitor : private ServicosPassagem, public AvisosAtualizacao {
 public:
     explicit Monitor(UserInterface& ui);
     ~Monitor();
@@ -48,9 +50,7 @@ public:
     void Mensagem(const std::string& title, const std::string& text, Icon icon) override;
     bool Pergunta(const std::string& text) override;
     void MostraArquivo(const std::string& nomeArquivo) override;
-    void Aguarda(std::chrono::milliseconds duracao) override;
     void MostraMensagem(const std::string& texto, bool confirma, bool fechaSozinha) override;
-    void Registra(const std::string& linha, bool umaVez = false) override;
     // The message (if any) first, then the program ends: throws ProgramEnd.
     [[noreturn]] void EncerraPrograma() override;
     [[noreturn]] void EncerraPrograma(const std::string& title, const std::string& text, Icon icon = Icon::Error);
@@ -76,6 +76,13 @@ public:
     const std::string& Parada() const { return parada_; }
 
 private:
+    // What only a company pass asks of the engine.
+    db::Connection& Conexao() override;
+    db::Transaction& Transacao() override;
+    Contadores& Contagem() override { return contadores_; }
+    void Aguarda(std::chrono::milliseconds duracao) override;
+    void Registra(const std::string& linha, bool umaVez = false) override;
+
     class CaixaAberta;
     void ZeraContadores();
     void AtualizaContadores();

@@ -42,6 +42,16 @@ void Monitor::DesconectaBanco() {
     conexao_.reset();
 }
 
+db::Connection& Monitor::Conexao() {
+    if (!conexao_) throw Error("A sessão com o banco de dados está fechada");
+    return *conexao_;
+}
+
+db::Transaction& Monitor::Transacao() {
+    if (!transacao_) throw Error("A sessão com o banco de dados está fechada");
+    return *transacao_;
+}
+
 bool Monitor::Conectado() const { return conexao_ && conexao_->Connected(); }
 
 std::string Monitor::NomeBanco() const { return conexao_ ? conexao_->DatabaseName() : std::string(); }

@@ -16,12 +16,11 @@ bool ArquivoEhMDFe(const std::string& caminho) {
     return linha && linha->find(kNamespaceMDFe) != std::string::npos;
 }
 
-PassagemEmpresa::PassagemEmpresa(ServicosPassagem& servicos, Contadores& contadores, db::Connection& conexao,
-                                 db::Transaction& transacao, std::string raiz, std::string cnpj)
-    : servicos_(servicos), contadores_(contadores), raiz_(std::move(raiz)), cnpj_(std::move(cnpj)),
-      pastaRetorno_(MontaCaminho(3, raiz_, cnpj_)), vXMLDoc_(std::make_unique<pugi::xml_document>()),
-      qryUpdate_(std::make_unique<db::Query>(conexao, "qryUpdate", &transacao)),
-      qryPesquisa_(std::make_unique<db::Query>(conexao, "qryPesquisa", &transacao)) {}
+PassagemEmpresa::PassagemEmpresa(ServicosPassagem& servicos, std::string raiz, std::string cnpj)
+    : servicos_(servicos), raiz_(std::move(raiz)), cnpj_(std::move(cnpj)), pastaRetorno_(MontaCaminho(3, raiz_, cnpj_)),
+      vXMLDoc_(std::make_unique<pugi::xml_document>()),
+      qryUpdate_(std::make_unique<db::Query>(servicos.Conexao(), "qryUpdate", &servicos.Transacao())),
+      qryPesquisa_(std::make_unique<db::Query>(servicos.Conexao(), "qryPesquisa", &servicos.Transacao())) {}
 
 PassagemEmpresa::~PassagemEmpresa() {
     vXMLDoc_.reset();

@@ -29,16 +29,15 @@ bool ArquivoEhMDFe(const std::string& caminho);
 class PassagemEmpresa {
 public:
     // Creates the document, then qryUpdate, then qryPesquisa, bound to the
-    // session; they are freed in the same order when the pass ends, on every
-    // path. `raiz` is the exchange root (ending in a separator).
-    PassagemEmpresa(ServicosPassagem& servicos, Contadores& contadores, db::Connection& conexao,
-                    db::Transaction& transacao, std::string raiz, std::string cnpj);
+    // engine's session; they are freed in the same order when the pass ends,
+    // on every path. `raiz` is the exchange root (ending in a separator).
+    PassagemEmpresa(ServicosPassagem& servicos, std::string raiz, std::string cnpj);
     ~PassagemEmpresa();
     PassagemEmpresa(const PassagemEmpresa&) = delete;
     PassagemEmpresa& operator=(const PassagemEmpresa&) = delete;
 
     ServicosPassagem& Servicos() { return servicos_; }
-    Contadores& Contagem() { return contadores_; }
+    Contadores& Contagem() { return servicos_.Contagem(); }
     const std::string& Raiz() const { return raiz_; }
     const std::string& Cnpj() const { return cnpj_; }
     // The company's folder of a kind (3 "\Retorno\", 5 "\Erro\", 9
@@ -80,7 +79,6 @@ public:
 
 private:
     ServicosPassagem& servicos_;
-    Contadores& contadores_;
     std::string raiz_;
     std::string cnpj_;
     std::string pastaRetorno_;

@@ -1,16 +1,24 @@
 #pragma once
-// What a company pass needs from the engine that runs it: the window's
-// messages dispatched between files, the file-name line, the question about
-// a file in "\Erro\", a message box, and the wait before a processing
-// result. The engine provides them; a pass never sees more of it.
+// What a company pass needs from the engine that runs it: the session its
+// queries run in, the counters it raises, the window's messages dispatched
+// between files, the file-name line, the question about a file in "\Erro\",
+// a message box, the wait before a processing result, and the journal. The
+// engine provides them; a pass never sees more of it.
 #include <chrono>
 #include <string>
+#include "db/Database.h"
 #include "platform/MessageIcon.h"
+#include "processors/Contadores.h"
 
 namespace velmora {
 
 class ServicosPassagem {
 public:
+    // The one session: the pass binds its query objects to it.
+    virtual db::Connection& Conexao() = 0;
+    virtual db::Transaction& Transacao() = 0;
+    // The counters shown on the window.
+    virtual Contadores& Contagem() = 0;
     // Dispatches the waiting window messages; leaves with ProgramEnd when one
     // of them ended the program.
     virtual void Pump() = 0;
