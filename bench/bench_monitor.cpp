@@ -31,13 +31,17 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/Database.h"
 #include "monitor/Monitor.h"
 #include "processors/Pastas.h"
 #include "platform/FileSystem.h"
+#include "platform/Locale.h"
+#include "platform/Processes.h"
 #include "platform/UniqueFd.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
 #include "tools/transmissor/Documentos.h"
@@ -95,13 +99,14 @@ void ResetPeakRss() {
 }
 
 // A window that shows nothing and keeps nothing: what the engine costs, not
-// what a recording test double costs.
+// what a recording test double costs. A wait takes its time, as the real
+// window's does (it answers messages meanwhile, but the pass stands still).
 class NullUi : public UserInterface {
 public:
     void MessageBox(const std::string&, const std::string&, Icon) override {}
     bool AskYesNo(const std::string&) override { return false; }
     void ProcessMessages() override {}
-    void Sleep(std::chrono::milliseconds) override {}
+    void Sleep(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
     void SetTimerEnabled(bool on) override { timer_ = on; }
     bool TimerEnabled() const override { return timer_; }
     void ShowFileName(const std::string&) override {}
@@ -221,6 +226,37 @@ void HandToServerUser(const std::string& path) {
         throw std::runtime_error("cannot hand " + path + " to the server's user");
 }
 
+// The printing tool the monitor starts for every authorised MDF-e, at its
+// fixed Windows path, and its working folder.
+const char* const kImpressor = "c:\\unimake\\uninfe\\unidanfe.exe";
+const char* const kPastaImpressor = "c:\\unimake\\unidanfe";
+
+// A receipt number and a protocol of its own for result i.
+std::string Recibo(int i) { return std::to_string(419000000000000LL + i); }
+std::string Protocolo(int i) { return std::to_string(941260000000000LL + i); }
+
+// The month folder of the authorised documents (yyyymm, today).
+std::string AnoMes() {
+    const auto hoje = platform::Now();
+    char texto[16];
+    std::snprintf(texto, sizeof texto, "%04d%02d", hoje.year, hoje.month);
+    return texto;
+}
+
+// A Wine prefix in `folder` whose drive C holds a printing tool that ends at
+// once: a shell script, so it is started directly (no wine), detached, as
+// the real tool would be through wine.
+void PreparaImpressor(const std::string& folder) {
+    const fs::path prefixo = fs::path(folder) / "wine";
+    fs::create_directories(prefixo / "dosdevices");
+    fs::create_directories(prefixo / "drive_c/unimake/uninfe");
+    fs::create_directories(prefixo / "drive_c/unimake/unidanfe");
+    fs::create_directory_symlink(prefixo / "drive_c", prefixo / "dosdevices/c:");
+    const fs::path programa = prefixo / "drive_c/unimake/uninfe/unidanfe.exe";
+    std::ofstream(programa) << "#!/bin/sh\nexit 0\n";
+    fs::permissions(programa, fs::perms::owner_all);
+}
+
 // The monitor of a benchmark: connected, root and company set as a cycle
 // sets them.
 struct Bancada {
@@ -239,6 +275,29 @@ struct Bancada {
             e.chMDFe = Chave(i);
             std::ofstream(Nativo(Retorno() + tx::NomeEvento(e.chMDFe)), std::ios::binary) << tx::RetEventoMDFe(e);
         }
+    }
+    // N processing results (lot processed, MDF-e authorised), records
+    // present. With `idade` their last write is set back that far: a
+    // backlog the transmitter wrote while nobody was there.
+    void DropProcessamento(int n, std::chrono::seconds idade) const {
+        const auto escrito = fs::file_time_type::clock::now() - idade;
+        for (int i = 1; i <= n; ++i) {
+            tx::Processamento p;
+            p.chMDFe = Chave(i);
+            p.nRec = Recibo(i);
+            p.nProt = Protocolo(i);
+            const std::string caminho = Nativo(Retorno() + tx::NomeProcessamento(p.nRec));
+            std::ofstream(caminho, std::ios::binary) << tx::RetornoProcessamento(p);
+            fs::last_write_time(caminho, escrito);
+        }
+    }
+    // The authorised documents of the N MDF-e, where the printing step
+    // looks for them (this month's folder).
+    void DropAutorizados(int n) const {
+        const std::string pasta = Nativo(MontaCaminho(9, raiz, kCnpj) + AnoMes() + "\\");
+        fs::create_directories(pasta);
+        for (int i = 1; i <= n; ++i)
+            std::ofstream(pasta + tx::NomeProcMDFe(Chave(i)), std::ios::binary) << tx::ProcMDFe(Chave(i), Protocolo(i));
     }
     void EmptyOk() const {
         for (const auto& entry : fs::directory_iterator(Nativo(Ok()))) fs::remove(entry.path());
@@ -281,6 +340,55 @@ struct Bancada {
             platform::MoveFileReplace(Retorno() + nome, Ok() + nome);
         }
         return Seconds(std::chrono::steady_clock::now() - start);
+    }
+
+    // The floor of a drain of processing results: per file what the
+    // processing result and its printing cannot do without, in the order
+    // the monitor does it, through a session set up as the monitor's: the
+    // look-up, the protocol update and its " commit retain", the move, the
+    // printing step's select, the check that the authorised document is
+    // there, and the start of the printing tool.
+    double FloorProcessamento(int n) {
+        test::Session sessao(local);
+        db::Query pesquisa(sessao.connection, "qryPesquisa", &sessao.transaction);
+        db::Query update(sessao.connection, "qryUpdate", &sessao.transaction);
+        const std::string anoMes = AnoMes();
+        const std::string autorizados = MontaCaminho(9, raiz, kCnpj);
+        int iniciados = 0;
+        auto start = std::chrono::steady_clock::now();
+        for (int i = 1; i <= n; ++i) {
+            const std::string nome = tx::NomeProcessamento(Recibo(i));
+            pesquisa.Close();
+            pesquisa.SetSQL(" select mm.id_mdf, md.cd_chave_acesso_mdfe from mov_mdf mm inner join mov_mdfe md on "
+                            "(mm.id_mdf = md.id_mdf) where md.cd_chave_acesso_mdfe = 'MDFe" + Chave(i) + "'");
+            pesquisa.Open();
+            const int32_t id = pesquisa.FieldByName("id_mdf").AsInteger();
+            update.Close();
+            update.SetSQL(" update mov_mdfe set cd_st_lote_mdfe = 104, NO_PROTOCOLO_MDFE = " + Protocolo(i) +
+                          ", DH_PROCESSA_MDFE = '10.12.2026 10:16:00', CD_ST_MDFE = 100 where id_mdf = " +
+                          std::to_string(id));
+            update.ExecSQL();
+            update.Close();
+            update.SetSQL(" commit retain");
+            update.ExecSQL();
+            platform::MoveFileReplace(Retorno() + nome, Ok() + nome);
+
+            pesquisa.Close();
+            pesquisa.SetSQL(" select mm.id_mdf, emp.no_cnpj_cpf, md.cd_chave_acesso_mdfe from mov_mdf mm inner join "
+                            "mov_mdfe md on (mm.id_mdf = md.id_mdf) inner join cad_pessoa emp on (emp.id_pessoa = "
+                            "mm.id_empresa) where mm.id_mdf = " + std::to_string(id));
+            pesquisa.Open();
+            const std::string chave = pesquisa.FieldByName("cd_chave_acesso_mdfe").AsString();
+            const std::string cnpj = pesquisa.FieldByName("no_cnpj_cpf").AsString();
+            const std::string arquivo = autorizados + anoMes + "\\" + chave + "-procMDFe.xml";
+            if (!platform::FileExists(arquivo)) throw std::runtime_error(arquivo + " is missing");
+            const std::string parametros =
+                " ARQUIVO=\"" + arquivo + "\" COPIAS=1 SAIDAERROS=A CONFIGURACAO=\"" + cnpj + "\"";
+            if (platform::StartProgram(kImpressor, parametros, kPastaImpressor) > 0) ++iniciados;
+        }
+        double t = Seconds(std::chrono::steady_clock::now() - start);
+        if (iniciados != n) throw std::runtime_error("the printing tool did not start for every file");
+        return t;
     }
 
     std::string raiz;
@@ -383,6 +491,48 @@ int Idle(const std::string& folder, int ticks) {
     return 0;
 }
 
+// Drain of N processing results of authorised MDF-e (each printed), aged
+// `idade` seconds, `rounds` times, monitor and floor taking turns as in
+// Drain. Every round gets its files written (and aged) anew.
+int Processing(const std::string& folder, int n, int rounds, int idade) {
+    PreparaImpressor(folder);
+    test::ScopedEnv prefixo("WINEPREFIX", folder + "wine");
+    Bancada b(folder);
+    b.DropAutorizados(n);
+    std::vector<double> monitor, floor, monitorCpu, floorCpu;
+    auto round = [&](bool monitorTurn) {
+        b.DropProcessamento(n, std::chrono::seconds(idade));
+        const int32_t autorizadas = b.m.contadores().iMDFeAutorizada;
+        double cpu = ProcessCpuSeconds();
+        double t = monitorTurn ? b.Pass() : b.FloorProcessamento(n);
+        cpu = ProcessCpuSeconds() - cpu;
+        if (!platform::ListFiles(b.Retorno(), "*").empty())
+            throw std::runtime_error("the drain left files behind");
+        if (platform::ListFiles(b.Ok(), "*").size() != static_cast<size_t>(n))
+            throw std::runtime_error("the drain did not file every result");
+        b.EmptyOk();
+        if (b.m.contadores().iMDFeAutorizada - autorizadas != (monitorTurn ? n : 0))
+            throw std::runtime_error("the monitor did not count every authorisation");
+        return std::make_pair(t, cpu);
+    };
+    round(true);   // not counted: the first drain writes every record for the first time
+    round(false);
+    for (int r = 0; r < rounds; ++r) {
+        for (int turn = 0; turn < 2; ++turn) {
+            bool monitorTurn = (turn == 0) == (r % 2 == 0);
+            auto [t, cpu] = round(monitorTurn);
+            (monitorTurn ? monitor : floor).push_back(t);
+            (monitorTurn ? monitorCpu : floorCpu).push_back(cpu);
+            if (std::getenv("VELMORA_BENCH_VERBOSE"))
+                std::fprintf(stderr, "processing round %d %s %.4f s (CPU %.4f s)\n", r,
+                             monitorTurn ? "monitor" : "floor", t, cpu);
+        }
+    }
+    std::printf("monitor_s=%.4f\nfloor_s=%.4f\nmonitor_cpu_s=%.4f\nfloor_cpu_s=%.4f\n", Fastest(monitor),
+                Fastest(floor), Fastest(monitorCpu), Fastest(floorCpu));
+    return 0;
+}
+
 // ------------------------------------------------------------------ driver
 
 std::string Machine() {
@@ -407,6 +557,7 @@ std::string Machine() {
 
 int Driver(const std::string& self, bool quick) {
     const int small = quick ? 100 : 1000;
+    const int processing = quick ? 100 : 500;
     const int large = quick ? 1000 : 10000;
     const int rounds = quick ? 1 : 7;
     const int companies = quick ? 20 : 200;
@@ -420,7 +571,7 @@ int Driver(const std::string& self, bool quick) {
         fs::create_directories(work.path() / name);
         return (work.path() / name).string() + "/";
     };
-    const std::string dSmall = sub("small"), dLarge = sub("large"), dIdle = sub("idle");
+    const std::string dSmall = sub("small"), dLarge = sub("large"), dIdle = sub("idle"), dProc = sub("processing");
     Run({self, "prepare", dSmall, "1", std::to_string(small)});
     Run({self, "prepare", dLarge, "1", std::to_string(large)});
     int copies = 0;
@@ -455,6 +606,10 @@ int Driver(const std::string& self, bool quick) {
     }
     Run({self, "prepare", dIdle, std::to_string(companies), "0"});
     auto idle = Figures(Run({self, "idle", dIdle, std::to_string(ticks)}));
+    // A backlog of authorisations, written two minutes before the monitor
+    // meets it (the files of a weekend, or of a monitor that was closed).
+    Run({self, "prepare", dProc, "1", std::to_string(processing)});
+    auto proc = Figures(Run({self, "processing", dProc, std::to_string(processing), std::to_string(rounds), "120"}));
 
     const double tSmall = Number(drain, "monitor_s"), fSmall = Number(drain, "floor_s");
     const double tFirstSmall = Fastest(firstSmall), tLarge = Fastest(firstLarge);
@@ -490,6 +645,13 @@ int Driver(const std::string& self, bool quick) {
                     serverGrowthMb, Number(backlogServer, "idle_kb") / 1024, Number(backlogServer, "peak_kb") / 1024,
                     Number(backlogServer, "drain_s"), verdict(serverGrowthMb < 5));
     }
+    const double tProc = Number(proc, "monitor_s"), fProc = Number(proc, "floor_s");
+    std::printf("| 5 | Drain, %d processing results (authorised, printed), written 2 min before | %.2f s (%.2f ms/file, "
+                "CPU %.2f s) | %.2f s bare statements + moves + tool starts (CPU %.2f s) | %.3f (CPU %.3f) | <= 1.5 "
+                "| %s |\n",
+                processing, tProc, tProc * 1000 / processing, Number(proc, "monitor_cpu_s"), fProc,
+                Number(proc, "floor_cpu_s"), tProc / fProc, Number(proc, "monitor_cpu_s") / Number(proc, "floor_cpu_s"),
+                verdict(tProc / fProc <= 1.5));
     return 0;
 }
 
@@ -509,6 +671,8 @@ int main(int argc, char** argv) {
         if (a[1] == "backlog" && argc == 5 && a[4] == "floor") return Backlog(a[2], std::stoi(a[3]), true, "");
         if (a[1] == "backlog" && argc == 6 && a[4] == "server") return Backlog(a[2], std::stoi(a[3]), false, a[5]);
         if (a[1] == "idle" && argc == 4) return Idle(a[2], std::stoi(a[3]));
+        if (a[1] == "processing" && argc == 6)
+            return Processing(a[2], std::stoi(a[3]), std::stoi(a[4]), std::stoi(a[5]));
         std::fprintf(stderr, "usage: %s [--quick]\n", argv[0]);
         return 2;
     } catch (const std::exception& e) {
