@@ -19,7 +19,7 @@ packages=(
   xvfb xauth xdotool x11-utils
   libxml2-utils openssl python3
   xdg-user-dirs xdg-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   locales
 )
 
