@@ -21,8 +21,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "tests/support/TempDir.h"
 #include "platform/UserInterface.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
 
 namespace velmora::test::e2e {
@@ -50,7 +50,8 @@ public:
     // "localhost", or "localhost/<port>" to go through a relay.
     explicit Estacao(const std::string& servidor = "localhost");
     // Another workstation of the same office: the same server folder (data
-    // folder, update folder, exchange tree) and the same database.
+    // folder, update folder, exchange tree) and the same database, both owned
+    // by `mesmoServidor`, which must outlive it.
     explicit Estacao(Estacao& mesmoServidor);
     ~Estacao();
     Estacao(const Estacao&) = delete;
