@@ -16,12 +16,14 @@
 #include <thread>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
 #include <QScreen>
 
 #include "platform/Processes.h"
+#include "tests/e2e/LeituraContadores.h"
 
 extern char** environ;
 
@@ -152,8 +154,9 @@ Saida Executa(const std::vector<std::string>& args, const std::vector<std::strin
 void GaranteTela() {
     static XvfbProprio xvfb;
     // Never destroyed: Qt must not be torn down among the exit handlers,
-    // after its own statics.
-    static QGuiApplication* app = nullptr;
+    // after its own statics. A widget application: the counters are read
+    // against a main window built here (LeituraContadores).
+    static QApplication* app = nullptr;
     if (app) return;
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display) {
@@ -170,24 +173,51 @@ void GaranteTela() {
     static int argc = 1;
     static char nomePrograma[] = "test_e2e";
     static char* argv[] = {nomePrograma, nullptr};
-    app = new QGuiApplication(argc, argv);
+    app = new QApplication(argc, argv);
 }
 
 Estacao::Estacao(const std::string& servidor) {
     GaranteTela();
     db_ = std::make_unique<TestDatabase>(TestDatabase::Access::Server);
+    banco_ = db_.get();
+    servidor_ = Caminho("srv/");
+    fs::create_directories(servidor_ + "Dados");
+    fs::create_directories(servidor_ + "Troca");
+    raiz_ = servidor_ + "Troca/";
+    MontaEstacao();
+
+    const std::string& banco = banco_->Path();
+    const std::string pasta = banco.substr(0, banco.find_last_of('/') + 1);
+    dir_.Write("srv/Dados/velmoraempresa.ini", "[Database]\r\nServidor=" + servidor + "\r\npath=" + pasta +
+                                                   "\r\nname=" + banco.substr(pasta.size()) + "\r\n");
+    banco_->SetRootFolder("X:\\Troca\\");
+    PreparaAtualizacao(true);
+}
+
+Estacao::Estacao(Estacao& mesmoServidor) {
+    GaranteTela();
+    banco_ = &mesmoServidor.Banco();
+    servidor_ = mesmoServidor.servidor_;
+    raiz_ = mesmoServidor.raiz_;
+    MontaEstacao();
+    // The copy in the update folder is the program this workstation runs:
+    // same last-write time, so the update check lets it start.
+    fs::last_write_time(PastaPrograma() + "velmoraMonitorMDFe",
+                        fs::last_write_time(PastaAtualizacao() + "velmoraMonitorMDFe"));
+}
+
+void Estacao::MontaEstacao() {
     fs::create_directories(PastaPrograma());
-    fs::create_directories(Caminho("srv/Dados"));
-    fs::create_directories(Caminho("srv/Troca"));
     fs::create_directories(Caminho("wine/dosdevices"));
     fs::create_directories(Caminho("c/unimake/uninfe"));
     fs::create_directories(Caminho("c/unimake/unidanfe"));
     fs::create_directories(Caminho("home"));
     fs::create_directories(Caminho("run"));
     fs::permissions(Caminho("run"), fs::perms::owner_all);
-    fs::create_directory_symlink(Caminho("srv"), Caminho("wine/dosdevices/x:"));
+    std::string x = servidor_;
+    x.pop_back();
+    fs::create_directory_symlink(x, Caminho("wine/dosdevices/x:"));
     fs::create_directory_symlink(Caminho("c"), Caminho("wine/dosdevices/c:"));
-    raiz_ = Caminho("srv/Troca/");
 
     // The printing tool records each command line and its working folder.
     const std::string impressor = dir_.Write(
@@ -198,12 +228,6 @@ Estacao::Estacao(const std::string& servidor) {
 
     fs::copy_file(VELMORA_BINARY_DIR "/velmoraMonitorMDFe", PastaPrograma() + "velmoraMonitorMDFe");
     dir_.Write("Sistema Velmora/velmoraempresa.ini", "[IniServidor]\r\nnomearquivo=X:\\Dados\\velmoraempresa.ini\r\n");
-    const std::string& banco = db_->Path();
-    const std::string pasta = banco.substr(0, banco.find_last_of('/') + 1);
-    dir_.Write("srv/Dados/velmoraempresa.ini", "[Database]\r\nServidor=" + servidor + "\r\npath=" + pasta +
-                                                   "\r\nname=" + banco.substr(pasta.size()) + "\r\n");
-    db_->SetRootFolder("X:\\Troca\\");
-    PreparaAtualizacao(true);
 }
 
 Estacao::~Estacao() {
@@ -231,13 +255,13 @@ void Estacao::EncerraErp() {
 }
 
 void Estacao::MarcaConexao(const std::string& primeiraLinha) const {
-    dir_.Write("srv/Dados/Conectado.txt", primeiraLinha + "\r\n");
+    std::ofstream(servidor_ + "Dados/Conectado.txt", std::ios::binary) << primeiraLinha << "\r\n";
 }
 
 void Estacao::PreparaAtualizacao(bool atual) const {
     fs::create_directories(PastaAtualizacao());
-    const std::string atualizador = dir_.Write(
-        "srv/Update/velmoraAtualizador.exe",
+    const std::string atualizador = PastaAtualizacao() + "velmoraAtualizador.exe";
+    std::ofstream(atualizador, std::ios::binary) << (
         "#!/bin/sh\n{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"" + Caminho("atualizador.log") + "\"\n");
     fs::permissions(atualizador, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     const std::string programa = PastaPrograma() + "velmoraMonitorMDFe";
@@ -253,7 +277,7 @@ std::vector<std::string> Estacao::Ambiente() const {
 }
 
 Saida Estacao::Transmite(const std::string& cnpj, const std::string& cenario) const {
-    return Executa({VELMORA_BINARY_DIR "/tools/transmissor", db_->Location(), cnpj, cenario}, Ambiente());
+    return Executa({VELMORA_BINARY_DIR "/tools/transmissor", banco_->Location(), cnpj, cenario}, Ambiente());
 }
 
 pid_t Estacao::IniciaPrograma() {
@@ -277,6 +301,20 @@ bool Estacao::MonitorRodando() {
 }
 
 std::string Estacao::LogMonitor() const { return Le(Caminho("monitor.log")); }
+
+std::vector<std::string> Estacao::Impressoes() const {
+    std::vector<std::string> feitas;
+    const std::string registro = Le(Caminho("impressoes.log"));
+    for (size_t i = 0, fim; (fim = registro.find("---\n", i)) != std::string::npos; i = fim + 4)
+        feitas.push_back(registro.substr(i, fim - i));
+    return feitas;
+}
+
+void Estacao::AtendeDialogos() {
+    if (monitor_ <= 0 || !MonitorRodando()) return;
+    auto lidos = Atende(monitor_);
+    dialogos_.insert(dialogos_.end(), lidos.begin(), lidos.end());
+}
 
 std::vector<Dialogo> Estacao::Atende(pid_t pid) {
     // Qt's message boxes on X carry no text another program can read (no
@@ -314,6 +352,29 @@ bool Estacao::Fotografa(const std::string& arquivoPng) {
     QCoreApplication::processEvents();
     QPixmap foto = QGuiApplication::primaryScreen()->grabWindow(static_cast<WId>(janela));
     return !foto.isNull() && foto.save(QString::fromStdString(arquivoPng), "PNG");
+}
+
+std::optional<Contadores> Estacao::LeContadores(const Contadores& limite, std::string* motivo) {
+    // Several monitors share the display and their windows open at the same
+    // place: the one read is raised first, and a reading counts once two
+    // pictures in a row agree (the raised window may still be repainting).
+    std::optional<Contadores> anterior;
+    std::string porque = "the monitor shows no main window";
+    const auto fim = std::chrono::steady_clock::now() + 15s;
+    while (std::chrono::steady_clock::now() < fim) {
+        if (unsigned long janela = JanelaPrincipal()) {
+            Executa({"xdotool", "windowraise", std::to_string(janela)});
+            std::this_thread::sleep_for(150ms);
+            QCoreApplication::processEvents();
+            QPixmap foto = QGuiApplication::primaryScreen()->grabWindow(static_cast<WId>(janela));
+            auto lidos = LeContadoresDaImagem(foto.toImage(), limite, &porque);
+            if (lidos && anterior && *lidos == *anterior) return lidos;
+            anterior = lidos;
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    if (motivo) *motivo = porque;
+    return std::nullopt;
 }
 
 } // namespace velmora::test::e2e

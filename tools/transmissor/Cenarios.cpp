@@ -398,6 +398,19 @@ void Dia(Construtor& b) {
               Conta({&Contadores::iConsultasMDFeErro}), "erro do evento");
 }
 
+// A minute of answers on a busy morning: the authority answers the lots and
+// status queries of 60 MDF-e one after the other, all of them accepted. One
+// in ten is a processing result (authorised and printed), the rest status
+// queries (100, no events).
+constexpr int kRegistrosMinuto = 60;
+void Minuto(Construtor& b) {
+    const auto& r = b.empresa().registros;
+    for (size_t i = 0; i < kRegistrosMinuto; ++i) {
+        if (i % 10 == 0) ResultadoProcessamento(b, r[i], "100");
+        else Situacao_(b, r[i], "100", {}, "consulta 100, sem eventos");
+    }
+}
+
 // Bad cases the monitor files away or steps past without stopping.
 void Ruins(Construtor& b) {
     const auto& r = b.empresa().registros;
@@ -505,6 +518,7 @@ const std::vector<Cenario>& Cenarios() {
     static const std::vector<Cenario> cenarios = {
         {"dia", "um dia inteiro: cada resultado de cada processador", 15},
         {"ruins", "casos ruins que o monitor arquiva ou deixa de lado", 3},
+        {"minuto", "um minuto de respostas: 6 autorizações e 54 consultas aceitas", kRegistrosMinuto},
         {"defeito:xml-quebrado", "consulta que não se lê: o passe para", 1},
         {"defeito:sem-infrec", "recibo sem infRec: o passe para depois de gravar o lote", 1},
         {"defeito:sem-protmdfe", "resultado 104 sem protMDFe: o passe para", 1},
@@ -535,6 +549,7 @@ Plano MontaPlano(const std::string& cenario, const Empresa& empresa, const std::
     for (const Registro& r : empresa.registros) b.Linha(r);
     if (cenario == "dia") Dia(b);
     else if (cenario == "ruins") Ruins(b);
+    else if (cenario == "minuto") Minuto(b);
     else Defeito(b, cenario.substr(cenario.find(':') + 1));
     return std::move(b.plano);
 }
