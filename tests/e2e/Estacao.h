@@ -21,7 +21,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/UserInterface.h"
+#include "monitor/UserInterface.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
 
@@ -85,6 +85,8 @@ public:
     std::optional<int> Status() const { return status_; }
     // The program's output so far (Qt's warnings, crashes).
     std::string LogMonitor() const;
+    // The monitor's journal (what it did with each file, why it stopped).
+    std::string Diario() const;
 
     // The command lines the printing tool of this workstation was started
     // with, one entry per start: its working folder, then each argument, each

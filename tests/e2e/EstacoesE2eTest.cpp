@@ -85,7 +85,8 @@ bool TodosNoAr(const std::vector<Estacao*>& estacoes) {
 std::string Logs(const std::vector<Estacao*>& estacoes) {
     std::string texto;
     for (size_t i = 0; i < estacoes.size(); ++i)
-        texto += "--- monitor " + std::to_string(i + 1) + ":\n" + estacoes[i]->LogMonitor();
+        texto += "--- monitor " + std::to_string(i + 1) + ":\n" + estacoes[i]->LogMonitor() + "--- its journal:\n" +
+                 estacoes[i]->Diario();
     return texto;
 }
 
@@ -209,7 +210,8 @@ TEST_F(EstacoesE2e, ThreeMonitorsOnOneTreeAndOneDatabaseHandleEachFileOnce) {
     EXPECT_TRUE(terminou) << std::chrono::duration_cast<std::chrono::seconds>(Relogio::now() - liberado).count()
                           << " s after the release: " << Pendentes(planos[0], a.PastaEmpresa(cnpjs[0])) << "; "
                           << Pendentes(planos[1], a.PastaEmpresa(cnpjs[1])) << "; "
-                          << Pendentes(planos[2], a.PastaEmpresa(cnpjs[2]));
+                          << Pendentes(planos[2], a.PastaEmpresa(cnpjs[2])) << "\n"
+                          << Logs(estacoes);
     // One more tick of every monitor: what stays in the return folder stays
     // and asks nothing, and nothing is handled a second time.
     EsperaTodas(estacoes, [] { return false; }, 6s);

@@ -10,7 +10,7 @@
 
 #include <QImage>
 
-#include "platform/UserInterface.h"
+#include "monitor/UserInterface.h"
 
 namespace velmora::test::e2e {
 
