@@ -18,6 +18,10 @@
 #include <sstream>
 #include <thread>
 
+#include <QCoreApplication>
+#include <QPushButton>
+
+#include "app/PrincipalForm.h"
 #include "db/Database.h"
 #include "tests/e2e/Estacao.h"
 #include "tests/tools/Conferencia.h"
@@ -362,6 +366,99 @@ TEST_F(EstacoesE2e, AnswersWrittenInPiecesAreAllHandledWithoutAStall) {
     EXPECT_EQ(cf::Contagem(*contadores), cf::Contagem(plano.Total()));
 
     // The ERP closes: the monitor is still ticking and follows it out.
+    e.EncerraErp();
+    EXPECT_TRUE(e.Espera([&] { return !e.MonitorRodando(); }, 12s)) << "the monitor outlived the ERP";
+    EXPECT_EQ(e.Status(), 0);
+}
+
+// Where a button of the main window is, in the window's own coordinates: a
+// window built here the way the program builds it, never shown.
+std::pair<int, int> CentroDoBotao(const char* nome) {
+    app::TfrmPrincipal janela;
+    janela.setAttribute(Qt::WA_DontShowOnScreen);
+    janela.show();
+    QCoreApplication::processEvents();
+    auto* botao = janela.findChild<QPushButton*>(nome);
+    const QPoint centro = botao->mapTo(&janela, botao->rect().center());
+    janela.hide();
+    return {centro.x(), centro.y()};
+}
+
+int Arquivados(const std::string& pasta) {
+    int n = 0;
+    for (const char* sub : {"Retorno/OK", "Erro"})
+        if (fs::is_directory(pasta + sub))
+            for (const auto& entry : fs::directory_iterator(pasta + sub)) n += entry.is_regular_file();
+    return n;
+}
+
+// Answers keep arriving one after the other, each processing result just
+// written (so the monitor waits for it to settle): the user presses
+// "Minimizar" and "Zerar Valores" in the middle of it, the window takes both,
+// and the drain goes on to the end without a second cycle or a lost file.
+TEST_F(EstacoesE2e, TheWindowAnswersDuringADrain) {
+    Estacao e;
+    e.IniciaErp();
+    const std::string cnpj = "12345678000195";
+    const tx::Plano plano = tx::MontaPlano("minuto", cf::CriaEmpresa(e.Banco(), cnpj, "minuto", 1), cf::MesAtual());
+    const auto [minimizarX, minimizarY] = CentroDoBotao("BitBtn1");
+    const auto [zerarX, zerarY] = CentroDoBotao("BitBtn2");
+    e.IniciaMonitor();
+    ASSERT_TRUE(e.Espera([&] { return e.JanelaPrincipal() != 0 || !e.MonitorRodando(); }, 30s));
+    ASSERT_TRUE(e.MonitorRodando()) << e.LogMonitor();
+
+    const std::string pasta = e.PastaEmpresa(cnpj);
+    int respostas = 0;
+    for (const auto& f : plano.arquivos) {
+        if (f.destino != tx::Destino::Guardado) {
+            ++respostas;
+            continue;
+        }
+        fs::path caminho = pasta + cf::Nativo(f.pasta) + f.nome;
+        fs::create_directories(caminho.parent_path());
+        std::ofstream(caminho, std::ios::binary) << f.conteudo;
+    }
+    fs::create_directories(pasta + "Retorno");
+    std::atomic<bool> escrevendo{true};
+    std::jthread escritor([&] {
+        for (const auto& f : plano.arquivos) {
+            if (f.destino == tx::Destino::Guardado) continue;
+            std::ofstream(pasta + "Retorno/" + f.nome, std::ios::binary) << f.conteudo;
+            std::this_thread::sleep_for(250ms);
+        }
+        escrevendo = false;
+    });
+
+    // A third of the answers handled: the drain is under way.
+    ASSERT_TRUE(e.Espera([&] { return Arquivados(pasta) >= respostas / 3; }, 60s)) << e.LogMonitor();
+    const unsigned long janela = e.JanelaPrincipal();
+    ASSERT_NE(janela, 0u);
+    auto clica = [&](int x, int y) {
+        Executa({"xdotool", "windowraise", std::to_string(janela)});
+        Executa({"xdotool", "mousemove", "--window", std::to_string(janela), std::to_string(x), std::to_string(y),
+                 "click", "1"});
+    };
+    clica(zerarX, zerarY);
+    const int antesDoMinimizar = Arquivados(pasta);
+    clica(minimizarX, minimizarY);
+
+    const bool terminou = e.Espera([&] { return !escrevendo && Terminou(plano, pasta); }, 90s);
+    escritor.join();
+    EXPECT_TRUE(terminou) << Pendentes(plano, pasta) << "\n" << e.LogMonitor() << e.Diario();
+    EXPECT_TRUE(e.MonitorRodando()) << e.LogMonitor();
+    if (terminou) {
+        cf::ConfereArquivos(plano, pasta);
+        cf::ConfereRegistros(plano, e.Banco());
+    }
+    EXPECT_TRUE(e.Dialogos().empty());
+    // "Zerar Valores" was taken during the drain: the window counts only what
+    // came after it, fewer than the whole minute.
+    std::string motivo;
+    auto contadores = e.LeContadores(plano.Total(), &motivo);
+    ASSERT_TRUE(contadores) << motivo;
+    EXPECT_LT(contadores->iMDFeAutorizada, plano.Total().iMDFeAutorizada);
+    EXPECT_GE(contadores->iMDFeAutorizada, respostas - antesDoMinimizar);
+
     e.EncerraErp();
     EXPECT_TRUE(e.Espera([&] { return !e.MonitorRodando(); }, 12s)) << "the monitor outlived the ERP";
     EXPECT_EQ(e.Status(), 0);
