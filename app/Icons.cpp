@@ -29,9 +29,7 @@ QIcon Render(const Drawing& draw) {
     return icon;
 }
 
-QPen Stroke(const QColor& color, qreal width) {
-    return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
+QPen Stroke(const QColor& color, qreal width) { return QPen(color, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin); }
 
 // An arrow head at `tip` pointing along `direction` (degrees, 0 = right,
 // counter-clockwise as on paper).
@@ -50,7 +48,7 @@ void ArrowHead(QPainter& p, QPointF tip, qreal direction, qreal length, const QC
     p.restore();
 }
 
-} // namespace
+}   // namespace
 
 QIcon ApplicationIcon() {
     // A manifest sheet with a cargo truck in front of it.
@@ -73,10 +71,10 @@ QIcon ApplicationIcon() {
 
         p.setPen(Stroke(edge, 2));
         p.setBrush(truck);
-        p.drawRoundedRect(QRectF(4, 34, 36, 18), 2, 2);          // cargo box
-        p.drawRoundedRect(QRectF(40, 40, 18, 12), 3, 3);         // cab
+        p.drawRoundedRect(QRectF(4, 34, 36, 18), 2, 2);    // cargo box
+        p.drawRoundedRect(QRectF(40, 40, 18, 12), 3, 3);   // cab
         p.setBrush(QColor(200, 230, 255));
-        p.drawRect(QRectF(47, 42, 8, 5));                        // windscreen
+        p.drawRect(QRectF(47, 42, 8, 5));   // windscreen
         p.setBrush(wheel);
         p.setPen(Stroke(paper, 1.5));
         for (qreal x : {14.0, 28.0, 50.0}) p.drawEllipse(QPointF(x, 54), 6, 6);
@@ -119,4 +117,4 @@ QIcon MinimizeIcon() {
     });
 }
 
-} // namespace velmora::app
+}   // namespace velmora::app

@@ -10,4 +10,4 @@ QIcon RestartIcon();       // "Reiniciar"
 QIcon ResetIcon();         // "Zerar Valores"
 QIcon MinimizeIcon();      // "Minimizar"
 
-} // namespace velmora::app
+}   // namespace velmora::app

@@ -32,11 +32,10 @@ QIcon GreenTick() {
     return QIcon(pixmap);
 }
 
-} // namespace
+}   // namespace
 
 TfrmMensagemConfirmarGenerica::TfrmMensagemConfirmarGenerica()
-    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::MSWindowsFixedSizeDialogHint) {
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName("frmMensagemConfirmarGenerica");
     setWindowTitle(QString::fromUtf8("Aviso do Sistema"));
     setAttribute(Qt::WA_DeleteOnClose);   // closing frees the window
@@ -114,14 +113,12 @@ void MostraMensagem(const std::string& text, bool confirm, bool autoClose) {
         // The thread blocks on purpose: the notice stays on screen, painted,
         // while nothing else of the program may run.
         const std::chrono::milliseconds wait(5000);
-        if (sleepFunction)
-            sleepFunction(wait);
-        else
-            std::this_thread::sleep_for(wait);
+        if (sleepFunction) sleepFunction(wait);
+        else std::this_thread::sleep_for(wait);
         if (guard) guard->close();
     }
 }
 
 void SetMensagemSleep(std::function<void(std::chrono::milliseconds)> sleep) { sleepFunction = std::move(sleep); }
 
-} // namespace velmora
+}   // namespace velmora

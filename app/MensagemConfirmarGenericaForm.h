@@ -44,4 +44,4 @@ void MostraMensagem(const std::string& text, bool confirm, bool autoClose);
 // (nullptr restores the real sleep).
 void SetMensagemSleep(std::function<void(std::chrono::milliseconds)> sleep);
 
-} // namespace velmora
+}   // namespace velmora

@@ -69,11 +69,10 @@ protected:
     }
 };
 
-} // namespace
+}   // namespace
 
 TfrmPrincipal::TfrmPrincipal(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowCloseButtonHint) {
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName("frmPrincipal");
     setWindowTitle(kTitulo);
     setWindowIcon(ApplicationIcon());
@@ -85,9 +84,7 @@ TfrmPrincipal::TfrmPrincipal(QWidget* parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(kTimerInterval);
-    connect(Timer1, &QTimer::timeout, this, [this] {
-        monitor_->RunHandler([this] { monitor_->Timer1Timer(); });
-    });
+    connect(Timer1, &QTimer::timeout, this, [this] { monitor_->RunHandler([this] { monitor_->Timer1Timer(); }); });
 
     monitor_ = std::make_unique<Monitor>(*this);
 }
@@ -110,8 +107,7 @@ void TfrmPrincipal::BuildControls() {
     // window's width is fixed, and with a wide system font the longest
     // captions ("Solicitações Inconsistentes =") would be cut: narrower cuts
     // of the same font are tried until both groups fit side by side.
-    const QFont::Stretch widths[] = {QFont::Unstretched, QFont::SemiCondensed, QFont::Condensed,
-                                     QFont::ExtraCondensed};
+    const QFont::Stretch widths[] = {QFont::Unstretched, QFont::SemiCondensed, QFont::Condensed, QFont::ExtraCondensed};
     for (QFont::Stretch width : widths) {
         QFont rowFont = font();
         rowFont.setBold(false);   // not taken from the bold group captions
@@ -141,15 +137,15 @@ QWidget* TfrmPrincipal::BuildPage(const QFont& rowFont) {
 
     auto* groups = new QHBoxLayout;
     groups->setSpacing(6);
-    QWidget* success = BuildCounterGroup(
-        rowFont, "GroupBox1", "Arquivos Processados com Sucesso",
-        {{"Lotes Processados =", "lblLotesProcessados", &lblLotesProcessados},
-         {"Pedidos Gerados =", "lblPedidosGerados", &lblPedidosGerados},
-         {"Confirmações Recebidas  =", "lblConfirmacaoRecebida", &lblConfirmacaoRecebida},
-         {"MDF-e Autorizadas =", "lblMDFeAutorizada", &lblMDFeAutorizada},
-         {"MDF-e Canceladas =", "lblMDFeCanceladas", &lblMDFeCanceladas},
-         {"MDF-e Encerradas =", "lblMDFeEncerradas", &lblMDFeEncerradas},
-         {"Consultas da MDF-e =", "lblConsultasMDFe", &lblConsultasMDFe}});
+    QWidget* success =
+        BuildCounterGroup(rowFont, "GroupBox1", "Arquivos Processados com Sucesso",
+                          {{"Lotes Processados =", "lblLotesProcessados", &lblLotesProcessados},
+                           {"Pedidos Gerados =", "lblPedidosGerados", &lblPedidosGerados},
+                           {"Confirmações Recebidas  =", "lblConfirmacaoRecebida", &lblConfirmacaoRecebida},
+                           {"MDF-e Autorizadas =", "lblMDFeAutorizada", &lblMDFeAutorizada},
+                           {"MDF-e Canceladas =", "lblMDFeCanceladas", &lblMDFeCanceladas},
+                           {"MDF-e Encerradas =", "lblMDFeEncerradas", &lblMDFeEncerradas},
+                           {"Consultas da MDF-e =", "lblConsultasMDFe", &lblConsultasMDFe}});
     QWidget* problems = BuildCounterGroup(
         rowFont, "GroupBox2", "Arquivos com Problemas",
         {{"Solicitações Inconsistentes =", "lblSolicitacaoInconsistente", &lblSolicitacaoInconsistente},
@@ -200,12 +196,10 @@ QWidget* TfrmPrincipal::BuildPage(const QFont& rowFont) {
     column->addLayout(buttons);
     column->addStretch(1);
 
-    connect(BitBtn3, &QPushButton::clicked, this, [this] {
-        monitor_->RunHandler([this] { monitor_->BitBtn3Click(); });
-    });
-    connect(BitBtn2, &QPushButton::clicked, this, [this] {
-        monitor_->RunHandler([this] { monitor_->BitBtn2Click(); });
-    });
+    connect(BitBtn3, &QPushButton::clicked, this,
+            [this] { monitor_->RunHandler([this] { monitor_->BitBtn3Click(); }); });
+    connect(BitBtn2, &QPushButton::clicked, this,
+            [this] { monitor_->RunHandler([this] { monitor_->BitBtn2Click(); }); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
 
     // Never shown: the engine lists folders with its own file list; the
@@ -216,8 +210,7 @@ QWidget* TfrmPrincipal::BuildPage(const QFont& rowFont) {
     return page;
 }
 
-QWidget* TfrmPrincipal::BuildCounterGroup(const QFont& rowFont, const QString& name,
-                                          const QString& caption,
+QWidget* TfrmPrincipal::BuildCounterGroup(const QFont& rowFont, const QString& name, const QString& caption,
                                           std::initializer_list<CounterRow> rows) {
     auto* group = new QGroupBox(caption);
     group->setObjectName(name);
@@ -263,9 +256,7 @@ void TfrmPrincipal::CreateTrayIcon() {
     QAction* quit = PopupMenu1->addAction("&Sair");
     quit->setObjectName("Sair1");
     connect(open, &QAction::triggered, this, [this] { pmnuiOpenClick(); });
-    connect(quit, &QAction::triggered, this, [this] {
-        monitor_->RunHandler([this] { monitor_->Sair1Click(); });
-    });
+    connect(quit, &QAction::triggered, this, [this] { monitor_->RunHandler([this] { monitor_->Sair1Click(); }); });
 
     TrayIconData = new QSystemTrayIcon(windowIcon(), this);
     TrayIconData->setObjectName("TrayIconData");
@@ -273,10 +264,9 @@ void TfrmPrincipal::CreateTrayIcon() {
     // The menu opens on the right button by itself; a single click does
     // nothing, a double click brings the window back.
     TrayIconData->setContextMenu(PopupMenu1);
-    connect(TrayIconData, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason reason) {
-                if (reason == QSystemTrayIcon::DoubleClick) pmnuiOpenClick();
-            });
+    connect(TrayIconData, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick) pmnuiOpenClick();
+    });
     TrayIconData->show();
 }
 
@@ -287,9 +277,7 @@ void TfrmPrincipal::pmnuiOpenClick() {
     activateWindow();
 }
 
-void TfrmPrincipal::BitBtn1Click() {
-    close();
-}
+void TfrmPrincipal::BitBtn1Click() { close(); }
 
 void TfrmPrincipal::closeEvent(QCloseEvent* event) {
     event->ignore();
@@ -298,9 +286,7 @@ void TfrmPrincipal::closeEvent(QCloseEvent* event) {
     else showMinimized();
 }
 
-bool TfrmPrincipal::TrayAvailable() const {
-    return TrayIconData && QSystemTrayIcon::isSystemTrayAvailable();
-}
+bool TfrmPrincipal::TrayAvailable() const { return TrayIconData && QSystemTrayIcon::isSystemTrayAvailable(); }
 
 // ---- UserInterface ----
 
@@ -319,9 +305,7 @@ bool TfrmPrincipal::AskYesNo(const std::string& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-void TfrmPrincipal::ProcessMessages() {
-    QCoreApplication::processEvents();
-}
+void TfrmPrincipal::ProcessMessages() { QCoreApplication::processEvents(); }
 
 void TfrmPrincipal::Sleep(std::chrono::milliseconds duration) {
     // The wait before a result is read again lasts seconds: the window keeps
@@ -340,9 +324,7 @@ void TfrmPrincipal::SetTimerEnabled(bool on) {
     else if (!on) Timer1->stop();
 }
 
-bool TfrmPrincipal::TimerEnabled() const {
-    return Timer1->isActive();
-}
+bool TfrmPrincipal::TimerEnabled() const { return Timer1->isActive(); }
 
 void TfrmPrincipal::ShowFileName(const std::string& name) {
     lblNomeArquivo->setText(Q(name));
@@ -405,4 +387,4 @@ void TfrmPrincipal::CloseAndQuit() {
     QCoreApplication::exit(0);
 }
 
-} // namespace velmora::app
+}   // namespace velmora::app

@@ -71,7 +71,7 @@ private:
     QWidget* BuildPage(const QFont& rowFont);
     struct CounterRow {
         const char* caption;
-        const char* name;     // object name of the value label
+        const char* name;   // object name of the value label
         QLabel** field;
     };
     QWidget* BuildCounterGroup(const QFont& rowFont, const QString& name, const QString& caption,
@@ -109,4 +109,4 @@ private:
     std::unique_ptr<Monitor> monitor_;
 };
 
-} // namespace velmora::app
+}   // namespace velmora::app

@@ -22,7 +22,7 @@ QString SafeFileName(QString text) {
     return text;
 }
 
-} // namespace
+}   // namespace
 
 SingleInstance::SingleInstance(const QString& title) : path_(LockFilePathFor(title)) {}
 
@@ -46,4 +46,4 @@ bool SingleInstance::Acquire() {
     return lock_->tryLock(0);
 }
 
-} // namespace velmora::app
+}   // namespace velmora::app

@@ -31,4 +31,4 @@ private:
     std::unique_ptr<QLockFile> lock_;
 };
 
-} // namespace velmora::app
+}   // namespace velmora::app

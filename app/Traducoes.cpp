@@ -17,4 +17,4 @@ QTranslator* CarregaTraducoes(QCoreApplication& application, const QLocale& loca
     return translator;
 }
 
-} // namespace velmora::app
+}   // namespace velmora::app

@@ -16,4 +16,4 @@ namespace velmora::app {
 // then stay in English; nothing else changes).
 QTranslator* CarregaTraducoes(QCoreApplication& application, const QLocale& locale = QLocale());
 
-} // namespace velmora::app
+}   // namespace velmora::app

@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
     if (!instance.Acquire()) {
         // Nothing of this instance exists yet: no window, no tray icon, no
         // session. The title's lower-case "s" is how users have always seen it.
-        QMessageBox box(QMessageBox::Warning, "Aviso do sistema",
-                        "O velmora Monitor MDF-e já está em execução", QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Warning, "Aviso do sistema", "O velmora Monitor MDF-e já está em execução",
+                        QMessageBox::Ok);
         box.exec();
         return 0;
     }

@@ -59,10 +59,18 @@ const char* const kMascaras[] = {"MDFe*-num-lot.xml*", "*-pro-rec.xml*", "MDFe*-
                                  "*-rec.err*",         "*-sit.err*",     "*-pro-rec.err*", "*mdfe.err*",
                                  "*env-loterps.err*",  "*-eve.err*"};
 // The folders CriaPastas checks: the company folder, then kinds 1 to 12.
-const char* const kSufixos[] = {"",           "\\Envio\\",    "\\EnvioEmLote\\", "\\Retorno\\",
-                                "\\Enviado\\", "\\Erro\\",     "\\Validar\\",     "\\Validar\\Validado\\",
-                                "\\Enviado\\Autorizados\\",    "\\Enviado\\Denegados\\",
-                                "\\Enviado\\EmProcessamento\\", "\\Retorno\\OK\\"};
+const char* const kSufixos[] = {"",
+                                "\\Envio\\",
+                                "\\EnvioEmLote\\",
+                                "\\Retorno\\",
+                                "\\Enviado\\",
+                                "\\Erro\\",
+                                "\\Validar\\",
+                                "\\Validar\\Validado\\",
+                                "\\Enviado\\Autorizados\\",
+                                "\\Enviado\\Denegados\\",
+                                "\\Enviado\\EmProcessamento\\",
+                                "\\Retorno\\OK\\"};
 
 // ------------------------------------------------------------------ helpers
 
@@ -198,8 +206,8 @@ void Prepare(const std::string& folder, int companies, int mdfes) {
     for (int i = 1; i <= mdfes; ++i) {
         exec("insert into mov_mdf (id_mdf, id_empresa, NO_DOC_MDF) values (" + std::to_string(i) + ", 1, " +
              std::to_string(i) + ")");
-        exec("insert into mov_mdfe (id_mdf, NO_COD_NUMERICO_MDFE, cd_chave_acesso_mdfe) values (" +
-             std::to_string(i) + ", " + std::to_string(10000000 + i) + ", " + Quoted("MDFe" + Chave(i)) + ")");
+        exec("insert into mov_mdfe (id_mdf, NO_COD_NUMERICO_MDFE, cd_chave_acesso_mdfe) values (" + std::to_string(i) +
+             ", " + std::to_string(10000000 + i) + ", " + Quoted("MDFe" + Chave(i)) + ")");
     }
     session.transaction.Commit();
     session.connection.Disconnect();
@@ -326,12 +334,14 @@ struct Bancada {
             const std::string chave = Chave(i);
             pesquisa.Close();
             pesquisa.SetSQL(" select mm.id_mdf, md.cd_chave_acesso_mdfe from mov_mdf mm inner join mov_mdfe md on "
-                            "(mm.id_mdf = md.id_mdf) where md.cd_chave_acesso_mdfe = 'MDFe" + chave + "'");
+                            "(mm.id_mdf = md.id_mdf) where md.cd_chave_acesso_mdfe = 'MDFe" +
+                            chave + "'");
             pesquisa.Open();
             const int32_t id = pesquisa.FieldByName("id_mdf").AsInteger();
             update.Close();
             update.SetSQL(" update mov_mdfe set NO_PROTOCOLO_ENC_MDFE = 941260000000060, DH_PROCESSA_ENC_MDFE = "
-                          "'10.12.2026 11:00:05', CD_ST_ENC_MDFE = 135 where id_mdf = " + std::to_string(id));
+                          "'10.12.2026 11:00:05', CD_ST_ENC_MDFE = 135 where id_mdf = " +
+                          std::to_string(id));
             update.ExecSQL();
             update.Close();
             update.SetSQL(" commit retain");
@@ -360,13 +370,14 @@ struct Bancada {
             const std::string nome = tx::NomeProcessamento(Recibo(i));
             pesquisa.Close();
             pesquisa.SetSQL(" select mm.id_mdf, md.cd_chave_acesso_mdfe from mov_mdf mm inner join mov_mdfe md on "
-                            "(mm.id_mdf = md.id_mdf) where md.cd_chave_acesso_mdfe = 'MDFe" + Chave(i) + "'");
+                            "(mm.id_mdf = md.id_mdf) where md.cd_chave_acesso_mdfe = 'MDFe" +
+                            Chave(i) + "'");
             pesquisa.Open();
             const int32_t id = pesquisa.FieldByName("id_mdf").AsInteger();
             update.Close();
-            update.SetSQL(" update mov_mdfe set cd_st_lote_mdfe = 104, NO_PROTOCOLO_MDFE = " + Protocolo(i) +
-                          ", DH_PROCESSA_MDFE = '10.12.2026 10:16:00', CD_ST_MDFE = 100 where id_mdf = " +
-                          std::to_string(id));
+            update.SetSQL(
+                " update mov_mdfe set cd_st_lote_mdfe = 104, NO_PROTOCOLO_MDFE = " + Protocolo(i) +
+                ", DH_PROCESSA_MDFE = '10.12.2026 10:16:00', CD_ST_MDFE = 100 where id_mdf = " + std::to_string(id));
             update.ExecSQL();
             update.Close();
             update.SetSQL(" commit retain");
@@ -376,7 +387,8 @@ struct Bancada {
             pesquisa.Close();
             pesquisa.SetSQL(" select mm.id_mdf, emp.no_cnpj_cpf, md.cd_chave_acesso_mdfe from mov_mdf mm inner join "
                             "mov_mdfe md on (mm.id_mdf = md.id_mdf) inner join cad_pessoa emp on (emp.id_pessoa = "
-                            "mm.id_empresa) where mm.id_mdf = " + std::to_string(id));
+                            "mm.id_empresa) where mm.id_mdf = " +
+                            std::to_string(id));
             pesquisa.Open();
             const std::string chave = pesquisa.FieldByName("cd_chave_acesso_mdfe").AsString();
             const std::string cnpj = pesquisa.FieldByName("no_cnpj_cpf").AsString();
@@ -419,16 +431,14 @@ int Drain(const std::string& folder, int n, int rounds) {
             double cpu = ProcessCpuSeconds();
             double t = monitorTurn ? b.Pass() : b.Floor(n);
             cpu = ProcessCpuSeconds() - cpu;
-            if (!platform::ListFiles(b.Retorno(), "*").empty())
-                throw std::runtime_error("the drain left files behind");
+            if (!platform::ListFiles(b.Retorno(), "*").empty()) throw std::runtime_error("the drain left files behind");
             if (platform::ListFiles(b.Ok(), "*").size() != static_cast<size_t>(n))
                 throw std::runtime_error("the drain did not file every result");
             b.EmptyOk();
             (monitorTurn ? monitor : floor).push_back(t);
             (monitorTurn ? monitorCpu : floorCpu).push_back(cpu);
             if (std::getenv("VELMORA_BENCH_VERBOSE"))
-                std::fprintf(stderr, "round %d %s %.4f s (CPU %.4f s)\n", r, monitorTurn ? "monitor" : "floor", t,
-                             cpu);
+                std::fprintf(stderr, "round %d %s %.4f s (CPU %.4f s)\n", r, monitorTurn ? "monitor" : "floor", t, cpu);
         }
     }
     std::printf("monitor_s=%.4f\nfloor_s=%.4f\nmonitor_cpu_s=%.4f\nfloor_cpu_s=%.4f\n", Fastest(monitor),
@@ -481,7 +491,8 @@ int Idle(const std::string& folder, int ticks) {
                 std::string pasta = b.raiz + cnpj + sufixo;
                 if (!platform::FolderExists(pasta)) platform::CreateFolder(pasta);
             }
-            for (const char* mascara : kMascaras) listed += platform::ListFiles(b.raiz + cnpj + "\\Retorno\\", mascara).size();
+            for (const char* mascara : kMascaras)
+                listed += platform::ListFiles(b.raiz + cnpj + "\\Retorno\\", mascara).size();
         }
         floor.push_back(Seconds(std::chrono::steady_clock::now() - start));
         if (listed != 0) throw std::runtime_error("the return folders are not empty");
@@ -506,8 +517,7 @@ int Processing(const std::string& folder, int n, int rounds, int idade) {
         double cpu = ProcessCpuSeconds();
         double t = monitorTurn ? b.Pass() : b.FloorProcessamento(n);
         cpu = ProcessCpuSeconds() - cpu;
-        if (!platform::ListFiles(b.Retorno(), "*").empty())
-            throw std::runtime_error("the drain left files behind");
+        if (!platform::ListFiles(b.Retorno(), "*").empty()) throw std::runtime_error("the drain left files behind");
         if (platform::ListFiles(b.Ok(), "*").size() != static_cast<size_t>(n))
             throw std::runtime_error("the drain did not file every result");
         b.EmptyOk();
@@ -638,24 +648,23 @@ int Driver(const std::string& self, bool quick) {
                 large, growthMb, Number(backlog, "idle_kb") / 1024, Number(backlog, "peak_kb") / 1024, floorGrowthMb,
                 growthMb - floorGrowthMb, verdict(growthMb < 5));
     if (!backlogServer.empty()) {
-        const double serverGrowthMb =
-            (Number(backlogServer, "peak_kb") - Number(backlogServer, "idle_kb")) / 1024.0;
+        const double serverGrowthMb = (Number(backlogServer, "peak_kb") - Number(backlogServer, "idle_kb")) / 1024.0;
         std::printf("| 4b | The same with the database on the loopback server | +%.2f MB (idle %.1f MB, peak %.1f MB; "
                     "drain %.2f s) | | | < 5 MB | %s |\n",
                     serverGrowthMb, Number(backlogServer, "idle_kb") / 1024, Number(backlogServer, "peak_kb") / 1024,
                     Number(backlogServer, "drain_s"), verdict(serverGrowthMb < 5));
     }
     const double tProc = Number(proc, "monitor_s"), fProc = Number(proc, "floor_s");
-    std::printf("| 5 | Drain, %d processing results (authorised, printed), written 2 min before | %.2f s (%.2f ms/file, "
-                "CPU %.2f s) | %.2f s bare statements + moves + tool starts (CPU %.2f s) | %.3f (CPU %.3f) | <= 1.5 "
-                "| %s |\n",
-                processing, tProc, tProc * 1000 / processing, Number(proc, "monitor_cpu_s"), fProc,
-                Number(proc, "floor_cpu_s"), tProc / fProc, Number(proc, "monitor_cpu_s") / Number(proc, "floor_cpu_s"),
-                verdict(tProc / fProc <= 1.5));
+    std::printf(
+        "| 5 | Drain, %d processing results (authorised, printed), written 2 min before | %.2f s (%.2f ms/file, "
+        "CPU %.2f s) | %.2f s bare statements + moves + tool starts (CPU %.2f s) | %.3f (CPU %.3f) | <= 1.5 "
+        "| %s |\n",
+        processing, tProc, tProc * 1000 / processing, Number(proc, "monitor_cpu_s"), fProc, Number(proc, "floor_cpu_s"),
+        tProc / fProc, Number(proc, "monitor_cpu_s") / Number(proc, "floor_cpu_s"), verdict(tProc / fProc <= 1.5));
     return 0;
 }
 
-} // namespace velmora::bench
+}   // namespace velmora::bench
 
 int main(int argc, char** argv) {
     using namespace velmora::bench;

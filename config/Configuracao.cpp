@@ -26,12 +26,11 @@ std::string CaminhoIgnorandoCaixa(const std::string& pasta, const std::string& n
     try {
         auto nomes = platform::ListFiles(pasta, nome);
         if (!nomes.empty()) return pasta + "\\" + nomes.front();
-    } catch (const Error&) {
-    }
+    } catch (const Error&) {}
     return pasta + "\\" + nome;
 }
 
-} // namespace
+}   // namespace
 
 std::string ArquivoIniLocal() {
     std::string pasta = PastaExecutavel();
@@ -68,4 +67,4 @@ std::string PastaDadosServidor() {
     return pasta;
 }
 
-} // namespace velmora
+}   // namespace velmora

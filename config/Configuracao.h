@@ -32,4 +32,4 @@ Configuracao LeConfiguracao();
 // it cannot be found.
 std::string PastaDadosServidor();
 
-} // namespace velmora
+}   // namespace velmora

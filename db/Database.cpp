@@ -28,8 +28,7 @@ Connection::~Connection() {
         transaction->Forget();
         if (transaction->connection_ == this) transaction->connection_ = nullptr;
     }
-    if (defaultTransaction_ && defaultTransaction_->connection_ == this)
-        defaultTransaction_->connection_ = nullptr;
+    if (defaultTransaction_ && defaultTransaction_->connection_ == this) defaultTransaction_->connection_ = nullptr;
     impl_->attachment.reset();
 }
 
@@ -47,8 +46,8 @@ void Connection::Connect() {
     Guarded([&](ThrowStatusWrapper* status) {
         if (!impl_->provider) impl_->provider.reset(client::Master()->getDispatcher());
         auto dpb = client::ConnectionBlock(status, params_);
-        impl_->attachment.reset(impl_->provider->attachDatabase(
-            status, target.path.c_str(), dpb->getBufferLength(status), dpb->getBuffer(status)));
+        impl_->attachment.reset(impl_->provider->attachDatabase(status, target.path.c_str(),
+                                                                dpb->getBufferLength(status), dpb->getBuffer(status)));
     });
 }
 
@@ -65,11 +64,10 @@ void Connection::Disconnect() {
             impl_->transactions.pop_back();
         }
         impl_->attachment->detach(status.get());
-        impl_->attachment.release();                // detach released it
+        impl_->attachment.release();   // detach released it
         return;
     } catch (const Firebird::FbException& e) {
-        if (!client::ConnectionLost(e.getStatus()))
-            throw DatabaseError(client::StatusText(e.getStatus()));
+        if (!client::ConnectionLost(e.getStatus())) throw DatabaseError(client::StatusText(e.getStatus()));
         // The server or the network went away: nothing can be committed or
         // detached any more, so we only let go of our handles. The settings
         // stay and the next statement connects again.
@@ -128,7 +126,7 @@ std::vector<unsigned char> TransactionBlock(const std::vector<std::string>& para
     return tpb;
 }
 
-} // namespace
+}   // namespace
 
 void Transaction::EnsureStarted() {
     if (Active()) return;
@@ -136,8 +134,8 @@ void Transaction::EnsureStarted() {
     connection_->EnsureConnected();
     const std::vector<unsigned char> tpb = TransactionBlock(params_);
     Guarded([&](ThrowStatusWrapper* status) {
-        impl_->handle.reset(connection_->impl().attachment->startTransaction(
-            status, static_cast<unsigned>(tpb.size()), tpb.data()));
+        impl_->handle.reset(
+            connection_->impl().attachment->startTransaction(status, static_cast<unsigned>(tpb.size()), tpb.data()));
     });
     impl_->startedOn = connection_;
     connection_->impl().transactions.push_back(this);
@@ -204,4 +202,4 @@ std::vector<std::string> SplitSqlScript(const std::string& script) {
     return statements;
 }
 
-} // namespace velmora::db
+}   // namespace velmora::db

@@ -38,25 +38,27 @@ class Transaction;
 class Connection {
 public:
     explicit Connection(std::string name);
-    ~Connection();                      // disconnects (the transaction commits first)
+    ~Connection();   // disconnects (the transaction commits first)
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
     const std::string& Name() const { return name_; }
     void ClearParams();
     void AddParam(const std::string& param);   // "user_name=sysdba", "password=..."
-    void SetLoginPrompt(bool) {}                // never asks; kept for the settings order
+    void SetLoginPrompt(bool) {}               // never asks; kept for the settings order
     void SetDatabaseName(const std::string& databaseName);
     const std::string& DatabaseName() const { return databaseName_; }
     void SetDefaultTransaction(Transaction* transaction) { defaultTransaction_ = transaction; }
     Transaction* DefaultTransaction() const { return defaultTransaction_; }
 
-    void Connect();                 // throws DatabaseError
+    void Connect();   // throws DatabaseError
     // Ends the default transaction with its default action (commit) and
     // detaches; the object and its settings stay for a later reconnect.
     void Disconnect();
     bool Connected() const;
-    void EnsureConnected() { if (!Connected()) Connect(); }
+    void EnsureConnected() {
+        if (!Connected()) Connect();
+    }
 
     struct Impl;
     Impl& impl() { return *impl_; }
@@ -83,12 +85,12 @@ public:
     void SetDefaultDatabase(Connection* connection) { connection_ = connection; }
     Connection* DefaultDatabase() const { return connection_; }
     void ClearParams();
-    void AddParam(const std::string& param);    // "read_committed", "rec_version", "nowait"
+    void AddParam(const std::string& param);   // "read_committed", "rec_version", "nowait"
 
     bool Active() const;
-    void EnsureStarted();            // connects the connection first when needed
+    void EnsureStarted();   // connects the connection first when needed
     void CommitRetaining();
-    void Commit();                   // ends it (used when the connection closes)
+    void Commit();   // ends it (used when the connection closes)
 
     struct Impl;
     Impl& impl() { return *impl_; }
@@ -96,7 +98,7 @@ public:
 private:
     friend class Connection;
     friend class Query;
-    void Forget();                   // the attachment went away under it, or a statement ended it
+    void Forget();   // the attachment went away under it, or a statement ended it
     std::string name_;
     Connection* connection_ = nullptr;
     std::vector<std::string> params_;
@@ -112,6 +114,7 @@ public:
     std::string AsString() const { return value_.value_or(""); }
     // Throws Error when the text is not a whole number in 32-bit range.
     int32_t AsInteger() const;
+
 private:
     std::optional<std::string> value_;
 };
@@ -133,14 +136,19 @@ public:
 
     const std::string& Name() const { return name_; }
     void Close();
-    void SetSQL(const std::string& sql) { Close(); sql_ = sql; }
+    void SetSQL(const std::string& sql) {
+        Close();
+        sql_ = sql;
+    }
     const std::string& SQL() const { return sql_; }
     void Open();
     void ExecSQL();
 
     bool IsEmpty() const { return rows_.empty(); }
     bool Eof() const { return current_ >= rows_.size(); }
-    void Next() { if (current_ < rows_.size()) ++current_; }
+    void Next() {
+        if (current_ < rows_.size()) ++current_;
+    }
     size_t RecordCount() const { return rows_.size(); }
     Field FieldByName(const std::string& column) const;
     // The columns in select order (names in upper case), for callers that
@@ -155,7 +163,7 @@ private:
     std::string name_;
     Transaction* transaction_;
     std::string sql_;
-    std::vector<std::string> columns_;                          // upper case
+    std::vector<std::string> columns_;   // upper case
     std::vector<std::vector<std::optional<std::string>>> rows_;
     size_t current_ = 0;
 };
@@ -173,4 +181,4 @@ void CreateDatabase(const std::string& name, const std::string& user, const std:
 // lines starting with "--" are skipped. No PSQL bodies, no "set term".
 std::vector<std::string> SplitSqlScript(const std::string& script);
 
-} // namespace velmora::db
+}   // namespace velmora::db

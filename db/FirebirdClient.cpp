@@ -14,8 +14,8 @@ Firebird::IMaster* Master() {
 
 std::string StatusText(Firebird::IStatus* status) {
     std::vector<char> buffer(16 * 1024);
-    unsigned length = Master()->getUtilInterface()->formatStatus(
-        buffer.data(), static_cast<unsigned>(buffer.size()), status);
+    unsigned length =
+        Master()->getUtilInterface()->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), status);
     length = std::min<unsigned>(length, static_cast<unsigned>(buffer.size()));
     std::string text(buffer.data(), length);
     // formatStatus may count the terminating zero; the message must not.
@@ -32,14 +32,13 @@ bool HasCode(Firebird::IStatus* status, const ISC_STATUS (&codes)[N]) {
     const intptr_t* item = status->getErrors();
     while (*item != isc_arg_end) {
         const intptr_t kind = *item++;
-        if (kind == isc_arg_gds && std::find(std::begin(codes), std::end(codes), *item) != std::end(codes))
-            return true;
+        if (kind == isc_arg_gds && std::find(std::begin(codes), std::end(codes), *item) != std::end(codes)) return true;
         item += kind == isc_arg_cstring ? 2 : 1;
     }
     return false;
 }
 
-} // namespace
+}   // namespace
 
 bool ConnectionLost(Firebird::IStatus* status) {
     static const ISC_STATUS lostCodes[] = {
@@ -58,8 +57,7 @@ Target ResolveDatabaseName(const std::string& name) {
     const size_t colon = name.find(':');
     const bool drive = colon == 1 && std::isalpha(static_cast<unsigned char>(name[0]));
     const bool rooted = !name.empty() && platform::IsSeparator(name[0]);
-    if (colon == std::string::npos || colon == 0 || drive || rooted)
-        return {platform::ToNative(name), true};
+    if (colon == std::string::npos || colon == 0 || drive || rooted) return {platform::ToNative(name), true};
     return {name, false};
 }
 
@@ -71,18 +69,13 @@ Owned<Firebird::IXpbBuilder> ConnectionBlock(Firebird::ThrowStatusWrapper* statu
         const size_t equals = param.find('=');
         const std::string key = platform::UpperAscii(platform::Trim(param.substr(0, equals)));
         const std::string value = equals == std::string::npos ? "" : param.substr(equals + 1);
-        if (key == "USER_NAME")
-            dpb->insertString(status, isc_dpb_user_name, value.c_str());
-        else if (key == "PASSWORD")
-            dpb->insertString(status, isc_dpb_password, value.c_str());
-        else if (key == "LC_CTYPE")
-            dpb->insertString(status, isc_dpb_lc_ctype, value.c_str());
-        else if (key == "SQL_ROLE_NAME")
-            dpb->insertString(status, isc_dpb_sql_role_name, value.c_str());
-        else
-            throw Error("Unknown database parameter \"" + param + "\"");
+        if (key == "USER_NAME") dpb->insertString(status, isc_dpb_user_name, value.c_str());
+        else if (key == "PASSWORD") dpb->insertString(status, isc_dpb_password, value.c_str());
+        else if (key == "LC_CTYPE") dpb->insertString(status, isc_dpb_lc_ctype, value.c_str());
+        else if (key == "SQL_ROLE_NAME") dpb->insertString(status, isc_dpb_sql_role_name, value.c_str());
+        else throw Error("Unknown database parameter \"" + param + "\"");
     }
     return dpb;
 }
 
-} // namespace velmora::db::client
+}   // namespace velmora::db::client

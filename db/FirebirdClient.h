@@ -18,12 +18,14 @@ Firebird::IMaster* Master();
 struct Releaser {
     void operator()(Firebird::IReferenceCounted* object) const { object->release(); }
 };
-template <class T> using Ref = std::unique_ptr<T, Releaser>;
+template <class T>
+using Ref = std::unique_ptr<T, Releaser>;
 
 struct Disposer {
     void operator()(Firebird::IDisposable* object) const { object->dispose(); }
 };
-template <class T> using Owned = std::unique_ptr<T, Disposer>;
+template <class T>
+using Owned = std::unique_ptr<T, Disposer>;
 
 // A status vector for one chain of calls; a failing call throws
 // Firebird::FbException.
@@ -83,7 +85,7 @@ Target ResolveDatabaseName(const std::string& name);
 Owned<Firebird::IXpbBuilder> ConnectionBlock(Firebird::ThrowStatusWrapper* status,
                                              const std::vector<std::string>& params);
 
-} // namespace velmora::db::client
+}   // namespace velmora::db::client
 
 namespace velmora::db {
 
@@ -100,4 +102,4 @@ struct Transaction::Impl {
     Connection* startedOn = nullptr;
 };
 
-} // namespace velmora::db
+}   // namespace velmora::db

@@ -22,9 +22,7 @@ constexpr unsigned kCharSetNone = 0;
 // Room for any number, date or time as text.
 constexpr unsigned kScalarTextLength = 64;
 
-bool IsDateTime(unsigned type) {
-    return type == SQL_TIMESTAMP || type == SQL_TYPE_DATE || type == SQL_TYPE_TIME;
-}
+bool IsDateTime(unsigned type) { return type == SQL_TIMESTAMP || type == SQL_TYPE_DATE || type == SQL_TYPE_TIME; }
 
 // Every column but the date-times and the BLOBs is asked for as nullable text in character
 // set NONE: the server converts numbers itself, and text comes as the bytes
@@ -48,9 +46,8 @@ Ref<Firebird::IMessageMetadata> AsText(ThrowStatusWrapper* status, Firebird::IMe
             builder->setType(status, i, SQL_BLOB + 1);
             continue;
         }
-        const unsigned length = type == SQL_TEXT || type == SQL_VARYING
-                                    ? std::max(columns->getLength(status, i), 1u)
-                                    : kScalarTextLength;
+        const unsigned length =
+            type == SQL_TEXT || type == SQL_VARYING ? std::max(columns->getLength(status, i), 1u) : kScalarTextLength;
         builder->setType(status, i, SQL_VARYING + 1);
         builder->setSubType(status, i, 0);
         builder->setScale(status, i, 0);
@@ -93,8 +90,8 @@ std::string DateTimeText(unsigned type, const unsigned char* value) {
 }
 
 // Every segment of a BLOB, as the bytes stored.
-std::string ReadBlob(ThrowStatusWrapper* status, Firebird::IAttachment* attachment,
-                     Firebird::ITransaction* transaction, const unsigned char* value) {
+std::string ReadBlob(ThrowStatusWrapper* status, Firebird::IAttachment* attachment, Firebird::ITransaction* transaction,
+                     const unsigned char* value) {
     ISC_QUAD id;
     std::memcpy(&id, value, sizeof id);
     Ref<Firebird::IBlob> blob(attachment->openBlob(status, transaction, &id, 0, nullptr));
@@ -133,11 +130,10 @@ std::optional<std::string> ReadColumn(ThrowStatusWrapper* status, Firebird::IMes
     }
     uint16_t length;
     std::memcpy(&length, value, sizeof length);
-    return platform::AnsiToUtf8(
-        std::string_view(reinterpret_cast<const char*>(value + sizeof length), length));
+    return platform::AnsiToUtf8(std::string_view(reinterpret_cast<const char*>(value + sizeof length), length));
 }
 
-} // namespace
+}   // namespace
 
 // --- Field ------------------------------------------------------------------
 
@@ -182,17 +178,15 @@ void Query::Open() {
     Firebird::IAttachment* attachment = connection_.impl().attachment.get();
     Firebird::ITransaction* handle = transaction.impl().handle.get();
     Guarded([&](ThrowStatusWrapper* status) {
-        Ref<Firebird::IStatement> statement(attachment->prepare(
-            status, handle, 0, sql_.c_str(), kSqlDialect, Firebird::IStatement::PREPARE_PREFETCH_METADATA));
+        Ref<Firebird::IStatement> statement(attachment->prepare(status, handle, 0, sql_.c_str(), kSqlDialect,
+                                                                Firebird::IStatement::PREPARE_PREFETCH_METADATA));
         Ref<Firebird::IMessageMetadata> columns(statement->getOutputMetadata(status));
         Ref<Firebird::IMessageMetadata> message = AsText(status, columns.get());
         const unsigned count = message->getCount(status);
         std::vector<std::string> names;
-        for (unsigned i = 0; i < count; ++i)
-            names.push_back(platform::UpperAscii(columns->getAlias(status, i)));
+        for (unsigned i = 0; i < count; ++i) names.push_back(platform::UpperAscii(columns->getAlias(status, i)));
 
-        Ref<Firebird::IResultSet> cursor(
-            statement->openCursor(status, handle, nullptr, nullptr, message.get(), 0));
+        Ref<Firebird::IResultSet> cursor(statement->openCursor(status, handle, nullptr, nullptr, message.get(), 0));
         std::vector<unsigned char> buffer(message->getMessageLength(status));
         decltype(rows_) rows;
         while (cursor->fetchNext(status, buffer.data()) == Firebird::IStatus::RESULT_OK) {
@@ -201,7 +195,7 @@ void Query::Open() {
                 row.push_back(ReadColumn(status, message.get(), buffer.data(), i, {attachment, handle}));
         }
         cursor->close(status);
-        cursor.release();      // close released it
+        cursor.release();   // close released it
         statement->free(status);
         statement.release();   // free released it
         columns_ = std::move(names);
@@ -217,8 +211,7 @@ void Query::ExecSQL() {
     Firebird::ITransaction* after = Guarded([&](ThrowStatusWrapper* status) {
         // " commit retain" runs here too: the server commits the given
         // transaction, keeps it open and hands back the same handle.
-        return attachment->execute(status, handle, 0, sql_.c_str(), kSqlDialect, nullptr, nullptr,
-                                   nullptr, nullptr);
+        return attachment->execute(status, handle, 0, sql_.c_str(), kSqlDialect, nullptr, nullptr, nullptr, nullptr);
     });
     // A plain " commit" or " rollback" ended it; the next statement starts
     // a new one.
@@ -234,10 +227,9 @@ Field Query::FieldByName(const std::string& column) const {
 }
 
 Field Query::FieldByIndex(size_t index) const {
-    if (index >= columns_.size())
-        throw Error(name_ + ": there is no field number " + std::to_string(index));
+    if (index >= columns_.size()) throw Error(name_ + ": there is no field number " + std::to_string(index));
     if (Eof()) return Field();
     return Field(rows_[current_][index]);
 }
 
-} // namespace velmora::db
+}   // namespace velmora::db

@@ -14,4 +14,4 @@ std::string DobraAspas(const std::string& texto) {
 
 std::string Literal(const std::string& texto) { return "'" + DobraAspas(texto) + "'"; }
 
-} // namespace velmora::db
+}   // namespace velmora::db

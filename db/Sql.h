@@ -9,4 +9,4 @@ std::string DobraAspas(const std::string& texto);
 // The text as an SQL string literal: in single quotes, inner quotes doubled.
 std::string Literal(const std::string& texto);
 
-} // namespace velmora::db
+}   // namespace velmora::db

@@ -22,8 +22,7 @@ namespace velmora {
 namespace {
 
 constexpr const char* kDefaultSite = "http://atualizacao.velmora.com.br";
-constexpr const char* kCaminhoAtualizador =
-    "/update/Atualizacao/velmora%20Empresa/velmoraAtualizador.exe";
+constexpr const char* kCaminhoAtualizador = "/update/Atualizacao/velmora%20Empresa/velmoraAtualizador.exe";
 constexpr const char* kAtualizador = "velmoraAtualizador.exe";
 constexpr const char* kAtualizadorBaixando = "oldvelmoraAtualizador.exe";
 constexpr const char* kMarcadorDebug = "DebugarDelphi.tmp";
@@ -36,10 +35,8 @@ DownloadLimits downloadLimits;
 std::string Codifica(const std::string& pasta) {
     std::string result;
     for (char c : pasta) {
-        if (c == ' ')
-            result += "§";
-        else
-            result += c;
+        if (c == ' ') result += "§";
+        else result += c;
     }
     return result;
 }
@@ -89,7 +86,7 @@ void InitCurlOnce() {
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-} // namespace
+}   // namespace
 
 void SetDownloadLimits(const DownloadLimits& limits) { downloadLimits = limits; }
 
@@ -124,9 +121,9 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
     // A developer debugging the program keeps it from being replaced under him.
     if (platform::FileExists(estado.pastaPrograma + "\\" + kMarcadorDebug)) {
         avisos.Mensagem(kAvisoDoSistema,
-                   "O aplicativo " + estado.programa + " não será atualizado. A pasta " +
-                       estado.pastaPrograma + " está com o arquivo " + kMarcadorDebug,
-                   Icon::Warning);
+                        "O aplicativo " + estado.programa + " não será atualizado. A pasta " + estado.pastaPrograma +
+                            " está com o arquivo " + kMarcadorDebug,
+                        Icon::Warning);
         platform::journal::Write("atualização: bloqueada por " + std::string(kMarcadorDebug));
         return;
     }
@@ -176,8 +173,8 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
     }
 
     avisos.MostraMensagem("AVISO: Existe uma nova versão do aplicativo " + NomeSemExtensao(estado.programa) +
-                            ". A atualização será feita automaticamente. Aguarde...",
-                        false, true);
+                              ". A atualização será feita automaticamente. Aguarde...",
+                          false, true);
 
     platform::journal::Write("fim: entregue ao atualizador " + atualizador);
     platform::StartProgram(atualizador,
@@ -215,15 +212,14 @@ bool BaixaArquivo(const std::string& url, const std::string& destino) {
 
     const std::string nativo = platform::ToNative(destino);
     FilePtr file(std::fopen(nativo.c_str(), "wb"));
-    if (!file)
-        throw FileCreateError("Cannot create file \"" + destino + "\". " + std::strerror(errno));
+    if (!file) throw FileCreateError("Cannot create file \"" + destino + "\". " + std::strerror(errno));
 
     std::unique_ptr<CURL, CurlCleanup> curl(curl_easy_init());
     if (!curl) return false;
 
     std::unique_ptr<curl_slist, SlistFree> headers;
-    for (const char* header : {"Content-Type: application/json", "Content-Encoding: utf-8",
-                               "Accept: text/javascript"}) {
+    for (const char* header :
+         {"Content-Type: application/json", "Content-Encoding: utf-8", "Accept: text/javascript"}) {
         curl_slist* appended = curl_slist_append(headers.get(), header);
         if (!appended) return false;
         headers.release();
@@ -273,4 +269,4 @@ std::string DataArquivo(const std::string& path) {
     return text;
 }
 
-} // namespace velmora
+}   // namespace velmora

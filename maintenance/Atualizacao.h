@@ -51,4 +51,4 @@ std::string EnderecoSite();
 // (the time left out at exactly midnight); empty when the file is missing.
 std::string DataArquivo(const std::string& path);
 
-} // namespace velmora
+}   // namespace velmora

@@ -19,4 +19,4 @@ protected:
     ~AvisosAtualizacao() = default;
 };
 
-} // namespace velmora
+}   // namespace velmora

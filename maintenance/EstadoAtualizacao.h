@@ -5,11 +5,11 @@
 namespace velmora {
 
 struct EstadoAtualizacao {
-    std::string programa;                   // file name of the running program
-    std::string pastaPrograma;              // its folder, no trailing "\"
-    std::string pastaAtualizacao;           // the update folder, no trailing "\"
-    std::string pastaAtualizacaoCodificada; // blanks as "§"
+    std::string programa;                     // file name of the running program
+    std::string pastaPrograma;                // its folder, no trailing "\"
+    std::string pastaAtualizacao;             // the update folder, no trailing "\"
+    std::string pastaAtualizacaoCodificada;   // blanks as "§"
     std::string pastaProgramaCodificada;
 };
 
-} // namespace velmora
+}   // namespace velmora

@@ -14,7 +14,6 @@
 #include "platform/Processes.h"
 #include "platform/Text.h"
 
-
 namespace velmora {
 
 namespace {
@@ -53,15 +52,13 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
-} // namespace
+}   // namespace
 
 std::string ArquivoMarcador(const EstadoAtualizacao& estado) {
     return estado.pastaPrograma + "\\Exec-" + ReplaceAll(estado.programa, ".exe", ".ini");
 }
 
-std::string ArquivoSobra(const EstadoAtualizacao& estado) {
-    return estado.pastaPrograma + "\\Exec-" + estado.programa;
-}
+std::string ArquivoSobra(const EstadoAtualizacao& estado) { return estado.pastaPrograma + "\\Exec-" + estado.programa; }
 
 void VerificaPrimeiraExecucao(const EstadoAtualizacao& estado) {
     const std::string marcador = ArquivoMarcador(estado);
@@ -83,10 +80,8 @@ std::string DesktopExecValue(const std::string& program) {
     std::string quoted = "\"";
     for (char c : program) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
-        if (c == '%')
-            quoted += "%%";   // a lone "%" would start a field code
-        else
-            quoted += c;
+        if (c == '%') quoted += "%%";   // a lone "%" would start a field code
+        else quoted += c;
     }
     quoted += '"';
     // Readers undo the value escapes before the quoting: a backslash of the
@@ -148,4 +143,4 @@ void CopiaExecutaveis(const EstadoAtualizacao& estado) {
     }
 }
 
-} // namespace velmora
+}   // namespace velmora

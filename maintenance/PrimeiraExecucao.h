@@ -33,4 +33,4 @@ std::string ArquivoSobra(const EstadoAtualizacao& estado);
 // quoted and escaped the way freedesktop.org desktop entries require.
 std::string DesktopExecValue(const std::string& program);
 
-} // namespace velmora
+}   // namespace velmora

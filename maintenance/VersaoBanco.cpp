@@ -22,7 +22,7 @@ void Executa(db::Query& query, const std::string& sql) {
     query.ExecSQL();
 }
 
-} // namespace
+}   // namespace
 
 VersaoBanco VerificaVersaoBanco(db::Connection& connection) {
     VersaoBanco versao;
@@ -61,4 +61,4 @@ VersaoBanco VerificaVersaoBanco(db::Connection& connection) {
     return versao;
 }
 
-} // namespace velmora
+}   // namespace velmora

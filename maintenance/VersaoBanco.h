@@ -17,4 +17,4 @@ struct VersaoBanco {
 // refuses leaves here as its error, with whatever ran before it kept.
 VersaoBanco VerificaVersaoBanco(db::Connection& connection);
 
-} // namespace velmora
+}   // namespace velmora

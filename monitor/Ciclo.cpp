@@ -27,7 +27,7 @@ private:
     int& depth_;
 };
 
-} // namespace
+}   // namespace
 
 void Monitor::ProcessaEmpresas() {
     // Cycles never nest, never start under one of the engine's message
@@ -48,7 +48,7 @@ void Monitor::ProcessaEmpresas() {
         sql += " and pe.no_cnpj_cpf is not null";
         qryEmpresa.Close();
         qryEmpresa.SetSQL(sql);
-        qryEmpresa.Open(); // every row is fetched here: the list is fixed for the cycle
+        qryEmpresa.Open();   // every row is fetched here: the list is fixed for the cycle
         for (; !qryEmpresa.Eof(); qryEmpresa.Next()) {
             cnpj = qryEmpresa.FieldByName("no_cnpj_cpf").AsString();
             CriaPastas(raiz, cnpj);
@@ -97,4 +97,4 @@ bool Monitor::ServidorConectado() {
     return marcador != "DESCONECTAR";
 }
 
-} // namespace velmora
+}   // namespace velmora

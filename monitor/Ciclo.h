@@ -7,4 +7,4 @@ namespace velmora {
 // True when some running process has this executable name (letter case ignored).
 bool ProcessoEmExecucao(const std::string& exeName);
 
-} // namespace velmora
+}   // namespace velmora

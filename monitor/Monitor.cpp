@@ -18,7 +18,7 @@ namespace {
 constexpr const char* kErrosFatais[] = {"Unable to complete network request to host", "Error reading data",
                                         "unprepared dynamic SQL"};
 
-} // namespace
+}   // namespace
 
 // Counts the engine's modal boxes while one is open: a tick dispatched from
 // inside one runs no cycle and opens no box of its own.
@@ -68,8 +68,7 @@ void Monitor::RunHandler(const std::function<void()>& handler) {
             exitPending_ = false;
             try {
                 DesconectaBanco();
-            } catch (...) {
-            }
+            } catch (...) {}
         }
         closed_ = true;
         ui_.CloseAndQuit();
@@ -167,7 +166,7 @@ void Monitor::Sair1Click() {
         EncerraPrograma();
     }
     DesconectaBanco();
-    ending_ = true; // ticks dispatched below find the end already decided
+    ending_ = true;   // ticks dispatched below find the end already decided
     ui_.ProcessMessages();
     EncerraPrograma();
 }
@@ -278,4 +277,4 @@ void Monitor::EncerraPrograma(const std::string& title, const std::string& text,
     EncerraPrograma();
 }
 
-} // namespace velmora
+}   // namespace velmora

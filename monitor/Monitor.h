@@ -34,9 +34,9 @@ public:
     // configuration, session, first cycle, update check, timer.
     void FormCreate();
     void Timer1Timer();
-    void BitBtn2Click(); // "Zerar Valores"
-    void BitBtn3Click(); // "Reiniciar"
-    void Sair1Click();   // "&Sair"
+    void BitBtn2Click();   // "Zerar Valores"
+    void BitBtn3Click();   // "Reiniciar"
+    void Sair1Click();     // "&Sair"
 
     // Runs a window handler: an escaping error goes to the generic error box,
     // a silent abort shows nothing, the end of the program unwinds to the
@@ -97,22 +97,22 @@ private:
     UserInterface& ui_;
     std::string locainiServidor_;
     Contadores contadores_;
-    std::unique_ptr<db::Connection> conexao_;     // "IBD_BancoDados"
-    std::unique_ptr<db::Transaction> transacao_;  // "IBT_BancoDados"
+    std::unique_ptr<db::Connection> conexao_;      // "IBD_BancoDados"
+    std::unique_ptr<db::Transaction> transacao_;   // "IBT_BancoDados"
     EstadoAtualizacao atualizacao_;
     VersaoBanco versao_;
-    std::string textoVersao_;     // the version line, for the journal
-    std::string arquivoEmMaos_;   // what the file-name line shows
-    std::string parada_;          // why the passes are stopped, "" when they run
-    std::string raizRegistrada_;  // the exchange root the journal last named
+    std::string textoVersao_;      // the version line, for the journal
+    std::string arquivoEmMaos_;    // what the file-name line shows
+    std::string parada_;           // why the passes are stopped, "" when they run
+    std::string raizRegistrada_;   // the exchange root the journal last named
     std::unordered_set<std::string> jaRegistradas_;
 
     int caixasAbertas_ = 0;
     int handlerDepth_ = 0;
     int cycleDepth_ = 0;
-    bool ending_ = false;      // the end was decided; unwinding to the loop
-    bool closed_ = false;      // CloseAndQuit already done
-    bool exitPending_ = false; // "&Sair" chosen while a cycle ran
+    bool ending_ = false;        // the end was decided; unwinding to the loop
+    bool closed_ = false;        // CloseAndQuit already done
+    bool exitPending_ = false;   // "&Sair" chosen while a cycle ran
 };
 
-} // namespace velmora
+}   // namespace velmora

@@ -29,8 +29,8 @@ void Monitor::ConectaBanco(const std::string& location) {
         atualizacao_ = PreparaAtualizacao(connection.DatabaseName(), locainiServidor_);
     } catch (const Error& e) {
         EncerraPrograma(kAvisoDoSistema,
-                        std::string("O Sistema não conseguiu conectar com a base de dados.\r") + e.TypeName() +
-                            ": " + e.Message(),
+                        std::string("O Sistema não conseguiu conectar com a base de dados.\r") + e.TypeName() + ": " +
+                            e.Message(),
                         Icon::Error);
     }
 }
@@ -56,4 +56,4 @@ bool Monitor::Conectado() const { return conexao_ && conexao_->Connected(); }
 
 std::string Monitor::NomeBanco() const { return conexao_ ? conexao_->DatabaseName() : std::string(); }
 
-} // namespace velmora
+}   // namespace velmora

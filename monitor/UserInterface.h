@@ -29,9 +29,9 @@ public:
     virtual void SetTimerEnabled(bool on) = 0;   // switching on a running timer changes nothing
     virtual bool TimerEnabled() const = 0;
 
-    virtual void ShowFileName(const std::string& name) = 0;         // repainted at once
-    virtual void ShowCounters(const Contadores& counters) = 0;      // repainted at the next dispatch
-    virtual void ShowVersion(const std::string& text) = 0;          // repainted at once
+    virtual void ShowFileName(const std::string& name) = 0;      // repainted at once
+    virtual void ShowCounters(const Contadores& counters) = 0;   // repainted at the next dispatch
+    virtual void ShowVersion(const std::string& text) = 0;       // repainted at once
     // One line on what the monitor is doing or why it stopped, on the window
     // and in the tray icon's tip; "" clears it. Repainted at once.
     virtual void ShowStatus(const std::string& line) = 0;   // "" clears it
@@ -43,4 +43,4 @@ public:
     virtual void CloseAndQuit() = 0;
 };
 
-} // namespace velmora
+}   // namespace velmora

@@ -30,4 +30,4 @@ public:
     ProgramEnd() = default;
 };
 
-} // namespace velmora
+}   // namespace velmora

@@ -119,7 +119,7 @@ bool LockSharedRead(int fd) {
     lock.l_type = F_RDLCK;
     lock.l_whence = SEEK_SET;
     lock.l_start = 0;
-    lock.l_len = 0;  // the whole file
+    lock.l_len = 0;   // the whole file
     // Open-file-description locks conflict with write locks of other
     // processes and of other descriptors of our own; classic locks are the
     // fallback on kernels without them.
@@ -148,7 +148,7 @@ std::optional<std::string> ReadLine(int fd) {
     }
 }
 
-} // namespace
+}   // namespace
 
 bool IsWindowsFileName(std::string_view name) {
     for (char c : name) {
@@ -158,17 +158,11 @@ bool IsWindowsFileName(std::string_view name) {
     return !name.empty();
 }
 
-bool FileExists(const std::string& path) {
-    return StatIs(path, S_IFREG);
-}
+bool FileExists(const std::string& path) { return StatIs(path, S_IFREG); }
 
-bool FolderExists(const std::string& path) {
-    return StatIs(path, S_IFDIR);
-}
+bool FolderExists(const std::string& path) { return StatIs(path, S_IFDIR); }
 
-bool CreateFolder(const std::string& path) {
-    return mkdir(ToNative(path).c_str(), 0777) == 0;
-}
+bool CreateFolder(const std::string& path) { return mkdir(ToNative(path).c_str(), 0777) == 0; }
 
 bool MatchesMask(const std::string& name, const std::string& mask) {
     const std::u32string n = FoldCase(name);
@@ -204,7 +198,7 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     std::vector<std::string> names;
     while (const dirent* entry = readdir(dir.get())) {
         std::string name = entry->d_name;
-        if (name.empty() || name.front() == '.') continue;  // hidden, and "." / ".."
+        if (name.empty() || name.front() == '.') continue;   // hidden, and "." / ".."
         if (!IsWindowsFileName(name)) continue;
         if (!MatchesMask(name, mask)) continue;
         struct stat st {};
@@ -232,9 +226,7 @@ bool MoveFileReplace(const std::string& from, const std::string& to) {
     return unlink(nativeFrom.c_str()) == 0;
 }
 
-bool DeleteFile(const std::string& path) {
-    return unlink(ToNative(path).c_str()) == 0;
-}
+bool DeleteFile(const std::string& path) { return unlink(ToNative(path).c_str()) == 0; }
 
 bool RenameFile(const std::string& from, const std::string& to) {
     const std::string nativeFrom = ToNative(from);
@@ -258,8 +250,8 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
     if (failIfExists && access(nativeTo.c_str(), F_OK) == 0) return false;
     TempFile temp(nativeTo);
     if (!CopyIntoTemp(nativeFrom, temp)) return false;
-    bool placed = failIfExists ? RenameNoReplace(temp.Path(), nativeTo)
-                               : rename(temp.Path().c_str(), nativeTo.c_str()) == 0;
+    bool placed =
+        failIfExists ? RenameNoReplace(temp.Path(), nativeTo) : rename(temp.Path().c_str(), nativeTo.c_str()) == 0;
     if (!placed) return false;
     temp.Release();
     return true;
@@ -269,9 +261,9 @@ std::optional<FileStamp> StampOf(const std::string& path) {
     struct stat st {};
     if (stat(ToNative(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     FileStamp stamp;
-    stamp.written = std::chrono::system_clock::time_point(
-        std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::seconds(st.st_mtim.tv_sec) +
-                                                                        std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
+    stamp.written =
+        std::chrono::system_clock::time_point(std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(st.st_mtim.tv_sec) + std::chrono::nanoseconds(st.st_mtim.tv_nsec)));
     stamp.size = static_cast<uint64_t>(st.st_size);
     return stamp;
 }
@@ -279,7 +271,7 @@ std::optional<FileStamp> StampOf(const std::string& path) {
 std::optional<LocalDateTime> LastWriteTime(const std::string& path) {
     struct stat st {};
     if (stat(ToNative(path).c_str(), &st) != 0) return std::nullopt;
-    std::tm local {};
+    std::tm local{};
     if (!localtime_r(&st.st_mtime, &local)) return std::nullopt;
     LocalDateTime when;
     when.year = local.tm_year + 1900;
@@ -287,7 +279,7 @@ std::optional<LocalDateTime> LastWriteTime(const std::string& path) {
     when.day = local.tm_mday;
     when.hour = local.tm_hour;
     when.minute = local.tm_min;
-    when.second = local.tm_sec & ~1;  // DOS dates count seconds in pairs
+    when.second = local.tm_sec & ~1;   // DOS dates count seconds in pairs
     return when;
 }
 
@@ -307,4 +299,4 @@ std::optional<std::string> ReadFirstLineSharedRead(const std::string& path) {
     return ReadLine(fd.Get());
 }
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

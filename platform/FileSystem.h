@@ -15,7 +15,7 @@ struct LocalDateTime {
     bool operator==(const LocalDateTime&) const = default;
 };
 
-bool FileExists(const std::string& path);     // a plain file
+bool FileExists(const std::string& path);   // a plain file
 bool FolderExists(const std::string& path);
 // Creates one level; false when it could not be created (parents are not made).
 bool CreateFolder(const std::string& path);
@@ -68,4 +68,4 @@ std::optional<std::string> ReadFirstLine(const std::string& path);
 // process holds a POSIX write lock (fcntl F_WRLCK) on it.
 std::optional<std::string> ReadFirstLineSharedRead(const std::string& path);
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

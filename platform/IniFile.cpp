@@ -107,10 +107,10 @@ std::string Unquote(std::string value) {
     return value;
 }
 
-} // namespace
+}   // namespace
 
-std::string ReadProfileString(const std::string& file, const std::string& section,
-                              const std::string& key, const std::string& defaultValue) {
+std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
+                              const std::string& defaultValue) {
     std::optional<std::string> raw = ReadWholeFile(ToNative(file));
     if (!raw) return defaultValue;
 
@@ -127,7 +127,8 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
             size_t close = line.find(']');
-            std::string name = Trim(std::string_view(line).substr(1, close == std::string::npos ? std::string::npos : close - 1));
+            std::string name =
+                Trim(std::string_view(line).substr(1, close == std::string::npos ? std::string::npos : close - 1));
             // A later section of the same name is searched too: the first
             // key found in any of them wins.
             inSection = EqualsIgnoreCase(name, wantedSection);
@@ -142,4 +143,4 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
     return defaultValue;
 }
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

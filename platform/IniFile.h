@@ -12,7 +12,7 @@
 
 namespace velmora::platform {
 
-std::string ReadProfileString(const std::string& file, const std::string& section,
-                              const std::string& key, const std::string& defaultValue = "");
+std::string ReadProfileString(const std::string& file, const std::string& section, const std::string& key,
+                              const std::string& defaultValue = "");
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

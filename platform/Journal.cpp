@@ -49,7 +49,7 @@ std::string OneLine(std::string_view text) {
     return line;
 }
 
-} // namespace
+}   // namespace
 
 std::string DefaultFolder() {
     // XDG: a relative XDG_STATE_HOME is invalid and ignored.
@@ -88,17 +88,11 @@ void detail::OpenAt(const std::string& folder, std::size_t fileBytes) {
     }
 }
 
-void OpenAt(const std::string& folder) {
-    detail::OpenAt(folder, kFileBytes);
-}
+void OpenAt(const std::string& folder) { detail::OpenAt(folder, kFileBytes); }
 
-void Open() {
-    OpenAt(DefaultFolder());
-}
+void Open() { OpenAt(DefaultFolder()); }
 
-std::string Folder() {
-    return Current().folder;
-}
+std::string Folder() { return Current().folder; }
 
 void Write(std::string_view line) {
     const auto& logger = Current().logger;
@@ -117,10 +111,9 @@ void Close() {
     if (state.logger) {
         try {
             state.logger->flush();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     state = State{};
 }
 
-} // namespace velmora::platform::journal
+}   // namespace velmora::platform::journal

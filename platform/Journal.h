@@ -20,12 +20,12 @@ std::string DefaultFolder();              // the XDG rule above
 // never blocks for long; a line written while closed, or that cannot be
 // written (disk full, folder gone, no permission), is dropped.
 void Write(std::string_view line);
-void Close();                             // flushes and closes
+void Close();   // flushes and closes
 
 namespace detail {
 // OpenAt with another size at which the current file is rotated, so that the
 // rotation can be seen without writing megabytes.
 void OpenAt(const std::string& folder, std::size_t fileBytes);
-} // namespace detail
+}   // namespace detail
 
-} // namespace velmora::platform::journal
+}   // namespace velmora::platform::journal

@@ -37,7 +37,7 @@ LocaleSettings ReadUserLocale() {
 }
 
 std::string Format(const std::string& format, const LocalDateTime& when) {
-    std::tm tm {};
+    std::tm tm{};
     tm.tm_year = when.year - 1900;
     tm.tm_mon = when.month - 1;
     tm.tm_mday = when.day;
@@ -56,7 +56,7 @@ std::string Format(const std::string& format, const LocalDateTime& when) {
     return std::string(buffer, length);
 }
 
-} // namespace
+}   // namespace
 
 LocaleSettings CurrentLocale() {
     // The locale is read once, as a Windows program reads its settings at start.
@@ -64,17 +64,11 @@ LocaleSettings CurrentLocale() {
     return *Settings();
 }
 
-void OverrideLocale(std::optional<LocaleSettings> settings) {
-    Settings() = std::move(settings);
-}
+void OverrideLocale(std::optional<LocaleSettings> settings) { Settings() = std::move(settings); }
 
-std::string FormatShortDate(const LocalDateTime& when) {
-    return Format(CurrentLocale().dateFormat, when);
-}
+std::string FormatShortDate(const LocalDateTime& when) { return Format(CurrentLocale().dateFormat, when); }
 
-std::string FormatLongTime(const LocalDateTime& when) {
-    return Format(CurrentLocale().timeFormat, when);
-}
+std::string FormatLongTime(const LocalDateTime& when) { return Format(CurrentLocale().timeFormat, when); }
 
 std::string FormatThousands(int64_t value) {
     const std::string separator = CurrentLocale().thousandsSeparator;
@@ -91,9 +85,9 @@ std::string FormatThousands(int64_t value) {
 
 LocalDateTime Now() {
     std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     localtime_r(&now, &local);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

@@ -8,9 +8,9 @@
 namespace velmora::platform {
 
 struct LocaleSettings {
-    std::string dateFormat;          // strftime form, "%d/%m/%Y" for pt_BR
-    std::string timeFormat;          // strftime form, "%H:%M:%S" for pt_BR
-    std::string thousandsSeparator;  // "." for pt_BR
+    std::string dateFormat;           // strftime form, "%d/%m/%Y" for pt_BR
+    std::string timeFormat;           // strftime form, "%H:%M:%S" for pt_BR
+    std::string thousandsSeparator;   // "." for pt_BR
 };
 
 // Read from the user's locale (LC_TIME, LC_NUMERIC) unless overridden.
@@ -25,4 +25,4 @@ std::string FormatThousands(int64_t value);
 // Today's local date and time.
 LocalDateTime Now();
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

@@ -5,4 +5,4 @@ namespace velmora {
 
 enum class Icon { None, Error, Warning, Information, Question };
 
-} // namespace velmora
+}   // namespace velmora

@@ -40,9 +40,7 @@ std::string SlashesForward(std::string_view text) {
     return out;
 }
 
-bool IsAsciiLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 size_t LastSeparator(std::string_view path) {
     for (size_t i = path.size(); i > 0; --i)
@@ -64,8 +62,8 @@ size_t LastSeparator(std::string_view path) {
 struct FolderStamp {
     dev_t device = 0;
     ino_t inode = 0;
-    timespec modified {};
-    timespec changed {};
+    timespec modified{};
+    timespec changed{};
 
     static FolderStamp Of(const struct stat& st) { return {st.st_dev, st.st_ino, st.st_mtim, st.st_ctim}; }
     bool operator==(const FolderStamp& other) const {
@@ -140,7 +138,7 @@ private:
     static constexpr size_t kMaxFolders = 256;
 
     static bool Settled(const struct stat& st) {
-        timespec now {};
+        timespec now{};
         clock_gettime(CLOCK_REALTIME, &now);
         auto ms = [](const timespec& t) { return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000; };
         return ms(now) - ms(st.st_mtim) > 100;
@@ -169,7 +167,7 @@ bool StatFolder(const std::string& path, struct stat& st) {
 // ends the work and the rest stays as written.
 std::string MatchLetterCase(const std::string& native, size_t fixed) {
     struct stat st {};
-    if (stat(native.c_str(), &st) == 0) return native;  // everything exists as written
+    if (stat(native.c_str(), &st) == 0) return native;   // everything exists as written
 
     // The names below the fixed part: [begin, end) of each, empty ones left out.
     struct Span {
@@ -195,12 +193,12 @@ std::string MatchLetterCase(const std::string& native, size_t fixed) {
     while (first > 0) {
         --first;
         if (StatFolder(folderBefore(first), folderStat)) break;
-        if (first == 0) return native;  // not even the drive exists
+        if (first == 0) return native;   // not even the drive exists
     }
 
     std::string folder = folderBefore(first);
     std::string out = native.substr(0, spans[first].begin);
-    size_t done = spans[first].begin;  // native[done..] is still to be copied
+    size_t done = spans[first].begin;   // native[done..] is still to be copied
     for (size_t i = first; i < spans.size(); ++i) {
         const std::string_view name = std::string_view(native).substr(spans[i].begin, spans[i].end - spans[i].begin);
         // "." and ".." are not names in a folder; what follows stays as written.
@@ -209,8 +207,8 @@ std::string MatchLetterCase(const std::string& native, size_t fixed) {
         std::string candidate = folder + "/" + found;
         struct stat candidateStat {};
         const bool last = i + 1 == spans.size();
-        bool exact = i != first && (last ? lstat(candidate.c_str(), &candidateStat) == 0
-                                         : StatFolder(candidate, candidateStat));
+        bool exact =
+            i != first && (last ? lstat(candidate.c_str(), &candidateStat) == 0 : StatFolder(candidate, candidateStat));
         if (!exact) {
             std::optional<std::string> match = Names().Find(folder, folderStat, name);
             if (!match) break;
@@ -228,7 +226,7 @@ std::string MatchLetterCase(const std::string& native, size_t fixed) {
     return out;
 }
 
-} // namespace
+}   // namespace
 
 std::string ToNative(std::string_view path) {
     // "\\server\share\rest": Wine keeps UNC shares under dosdevices/unc.
@@ -257,9 +255,7 @@ std::string ToNative(std::string_view path) {
     return SlashesForward(path);
 }
 
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
-}
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 std::string FileNameOf(std::string_view path) {
     size_t last = LastSeparator(path);
@@ -293,8 +289,6 @@ std::string ExecutablePath() {
     }
 }
 
-void OverrideExecutablePath(const std::string& path) {
-    ExecutableOverride() = path;
-}
+void OverrideExecutablePath(const std::string& path) { ExecutableOverride() = path; }
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

@@ -35,4 +35,4 @@ std::string ExecutablePath();
 // Lets tests pretend the program runs from somewhere else ("" resets).
 void OverrideExecutablePath(const std::string& path);
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

@@ -161,8 +161,7 @@ int Spawn(const std::vector<std::string>& args, const std::string& folder) {
 
     writeEnd.Reset();
     int status = 0;
-    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {}
     pid_t child = -1;
     if (!ReadExactly(readEnd.Get(), &child, sizeof child)) return -1;
     int execError = 0;
@@ -170,7 +169,7 @@ int Spawn(const std::vector<std::string>& args, const std::string& folder) {
     return child;
 }
 
-} // namespace
+}   // namespace
 
 bool IsProcessRunning(const std::string& exeName) {
     std::unique_ptr<DIR, DirCloser> proc(opendir("/proc"));
@@ -215,7 +214,7 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters) {
                     current += '"';
                     i = run + 1;
                 } else {
-                    i = run;  // the quote is handled as a quote
+                    i = run;   // the quote is handled as a quote
                 }
             } else {
                 current.append(count, '\\');
@@ -240,8 +239,7 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters) {
     return args;
 }
 
-int StartProgram(const std::string& program, const std::string& parameters,
-                 const std::string& workingFolder) {
+int StartProgram(const std::string& program, const std::string& parameters, const std::string& workingFolder) {
     std::string resolved = FindProgram(ToNative(program));
     if (resolved.empty()) return -1;
 
@@ -286,10 +284,8 @@ std::optional<std::string> CaptureProgramOutput(const std::vector<std::string>& 
     char buffer[4096];
     for (;;) {
         ssize_t got = ::read(readEnd.Get(), buffer, sizeof buffer);
-        if (got > 0)
-            output.append(buffer, static_cast<size_t>(got));
-        else if (got == 0 || errno != EINTR)
-            break;
+        if (got > 0) output.append(buffer, static_cast<size_t>(got));
+        else if (got == 0 || errno != EINTR) break;
     }
     int status = 0;
     pid_t waited;
@@ -313,4 +309,4 @@ std::string ProcessTag() {
     return std::string(host) + "." + std::to_string(getpid());
 }
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

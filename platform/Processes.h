@@ -27,8 +27,7 @@ std::vector<std::string> SplitCommandLine(const std::string& parameters);
 // that does not exist leaves the program in the current one. The program is
 // detached (never our zombie) and its outcome is not reported. Returns its
 // pid, or -1 when it could not be started.
-int StartProgram(const std::string& program, const std::string& parameters,
-                 const std::string& workingFolder);
+int StartProgram(const std::string& program, const std::string& parameters, const std::string& workingFolder);
 
 // Runs a program (found on PATH) with these arguments, standard input from
 // /dev/null, and returns what it wrote to its standard output; nullopt when
@@ -45,4 +44,4 @@ std::string ProcessTag();
 // then finds a program for the file is not known here.
 bool OpenWithDefaultApplication(const std::string& path);
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

@@ -8,10 +8,9 @@ namespace {
 // 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control of the same value, as
 // Windows itself converts them.
 constexpr char32_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
 void AppendUtf8(std::string& out, char32_t c) {
@@ -40,7 +39,7 @@ size_t SequenceLength(std::string_view bytes, size_t i) {
     unsigned char lead = b(i);
     if (lead < 0x80) return 1;
     size_t length;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
+    unsigned char low = 0x80, high = 0xBF;   // allowed range of the second byte
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -80,10 +79,10 @@ char32_t FoldCodePoint(char32_t c) {
     if (c >= 'A' && c <= 'Z') return c + 0x20;
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 0x20;
     switch (c) {
-    case 0x0152: return 0x0153;  // Œ
-    case 0x0160: return 0x0161;  // Š
-    case 0x017D: return 0x017E;  // Ž
-    case 0x0178: return 0x00FF;  // Ÿ
+    case 0x0152: return 0x0153;   // Œ
+    case 0x0160: return 0x0161;   // Š
+    case 0x017D: return 0x017E;   // Ž
+    case 0x0178: return 0x00FF;   // Ÿ
     default: return c;
     }
 }
@@ -99,7 +98,7 @@ size_t OffsetOfCharacter(std::string_view text, size_t count) {
     return i;
 }
 
-} // namespace
+}   // namespace
 
 bool IsValidUtf8(std::string_view bytes) {
     for (size_t i = 0; i < bytes.size();) {
@@ -116,12 +115,9 @@ std::string AnsiToUtf8(std::string_view bytes) {
     out.reserve(bytes.size() + bytes.size() / 2);
     for (char ch : bytes) {
         auto b = static_cast<unsigned char>(ch);
-        if (b < 0x80)
-            out += ch;
-        else if (b < 0xA0)
-            AppendUtf8(out, kCp1252High[b - 0x80]);
-        else
-            AppendUtf8(out, b);  // 0xA0..0xFF are Latin-1
+        if (b < 0x80) out += ch;
+        else if (b < 0xA0) AppendUtf8(out, kCp1252High[b - 0x80]);
+        else AppendUtf8(out, b);   // 0xA0..0xFF are Latin-1
     }
     return out;
 }
@@ -144,7 +140,7 @@ std::string Utf8Left(std::string_view text, size_t count) {
 }
 
 std::string Utf8Mid(std::string_view text, size_t first, size_t count) {
-    if (first < 1) first = 1;  // a start before the first character starts at it
+    if (first < 1) first = 1;   // a start before the first character starts at it
     size_t begin = OffsetOfCharacter(text, first - 1);
     std::string_view rest = text.substr(begin);
     return std::string(rest.substr(0, OffsetOfCharacter(rest, count)));
@@ -172,12 +168,8 @@ std::u32string FoldCase(std::string_view text) {
     return out;
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return FoldCase(a) == FoldCase(b);
-}
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return FoldCase(a) == FoldCase(b); }
 
-int CompareIgnoreCase(std::string_view a, std::string_view b) {
-    return FoldCase(a).compare(FoldCase(b));
-}
+int CompareIgnoreCase(std::string_view a, std::string_view b) { return FoldCase(a).compare(FoldCase(b)); }
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

@@ -18,8 +18,8 @@ std::string Utf8Left(std::string_view text, size_t count);
 // 1-based character positions, count characters (clipped at the end).
 std::string Utf8Mid(std::string_view text, size_t first, size_t count);
 
-std::string Trim(std::string_view text);          // blanks and control characters
-std::string UpperAscii(std::string_view text);    // a..z only
+std::string Trim(std::string_view text);         // blanks and control characters
+std::string UpperAscii(std::string_view text);   // a..z only
 
 // Letter case ignored the way Windows file names ignore it: ASCII and the
 // Latin-1 letters (the accented letters of Portuguese) fold together; bytes
@@ -31,4 +31,4 @@ int CompareIgnoreCase(std::string_view a, std::string_view b);
 // not part of valid UTF-8 becomes 0xDC00 + byte, so it never equals a letter.
 std::u32string FoldCase(std::string_view text);
 
-} // namespace velmora::platform
+}   // namespace velmora::platform

@@ -21,4 +21,4 @@ struct Contadores {
     bool operator==(const Contadores&) const = default;
 };
 
-} // namespace velmora
+}   // namespace velmora

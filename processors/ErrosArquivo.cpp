@@ -16,7 +16,7 @@ Resultado TrataErro(PassagemEmpresa& p, const std::string& nome, bool testaMDFe,
     return Desfecho::Rejeitado;
 }
 
-} // namespace
+}   // namespace
 
 // A receipt error is taken whatever its first line says.
 Resultado TrataErroRecibo(PassagemEmpresa& p, const std::string& nome) {
@@ -38,4 +38,4 @@ Resultado TrataErroEvento(PassagemEmpresa& p, const std::string& nome) {
     return TrataErro(p, nome, true, &Contadores::iConsultasMDFeErro);
 }
 
-} // namespace velmora
+}   // namespace velmora

@@ -54,4 +54,4 @@ std::string FileList::Next() {
     }
 }
 
-} // namespace velmora
+}   // namespace velmora

@@ -30,8 +30,8 @@ private:
     std::string folder_, mask_;
     std::vector<std::string> listing_;
     size_t position_ = 0;
-    bool handedOut_ = false;   // a name of the current listing was handed out
+    bool handedOut_ = false;        // a name of the current listing was handed out
     std::set<std::string> taken_;   // taken earlier and still in the folder
 };
 
-} // namespace velmora
+}   // namespace velmora

@@ -17,7 +17,7 @@ std::string AnoMes(const platform::LocalDateTime& hoje) {
     std::snprintf(texto, sizeof texto, "%04d%02d", hoje.year, hoje.month);
     return texto;
 }
-} // namespace
+}   // namespace
 
 void ImprimeMDFe(PassagemEmpresa& p, int32_t id) {
     db::Query& qryPesquisa = p.Pesquisa();
@@ -42,4 +42,4 @@ void ImprimeMDFe(PassagemEmpresa& p, int32_t id) {
     platform::StartProgram(kImpressor, parametros, kPastaImpressor);
 }
 
-} // namespace velmora
+}   // namespace velmora

@@ -26,8 +26,7 @@ pugi::xml_node Container(const pugi::xml_node& pai, const char* nome) {
 
 std::string ConverteDataHora(const std::string& texto) {
     using platform::Utf8Mid;
-    return Utf8Mid(texto, 9, 2) + "." + Utf8Mid(texto, 6, 2) + "." + Utf8Mid(texto, 1, 4) + " " +
-           Utf8Mid(texto, 12, 8);
+    return Utf8Mid(texto, 9, 2) + "." + Utf8Mid(texto, 6, 2) + "." + Utf8Mid(texto, 1, 4) + " " + Utf8Mid(texto, 12, 8);
 }
 
-} // namespace velmora
+}   // namespace velmora

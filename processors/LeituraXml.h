@@ -18,4 +18,4 @@ pugi::xml_node Container(const pugi::xml_node& pai, const char* nome);
 // "2015-03-10T14:25:30-03:00" -> "10.03.2015 14:25:30".
 std::string ConverteDataHora(const std::string& texto);
 
-} // namespace velmora
+}   // namespace velmora

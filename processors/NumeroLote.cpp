@@ -23,18 +23,18 @@ std::string NomeRecibo(const std::string& lote) {
     return nome;
 }
 
-} // namespace
+}   // namespace
 
 std::string InstrucaoRecibo(const std::string& cStat, const std::string& nRec, const std::string& dhRecbto,
                             const std::string& tMed, int32_t id) {
-    return " update mov_mdfe set cd_st_recebto_mdfe = " + NumeroComoLido(cStat) + "," + " no_recibo_mdfe = " +
-           NumeroOuNull(nRec) + "," + " dh_recebto_mdfe = " + "'" + db::DobraAspas(dhRecbto) + "'" + "," +
-           " qt_media_resposta_mdfe = " + NumeroOuNull(tMed) + " where id_mdf = " + std::to_string(id);
+    return " update mov_mdfe set cd_st_recebto_mdfe = " + NumeroComoLido(cStat) + "," +
+           " no_recibo_mdfe = " + NumeroOuNull(nRec) + "," + " dh_recebto_mdfe = " + "'" + db::DobraAspas(dhRecbto) +
+           "'" + "," + " qt_media_resposta_mdfe = " + NumeroOuNull(tMed) + " where id_mdf = " + std::to_string(id);
 }
 
 void GravaNumeroLote(PassagemEmpresa& p, int32_t id, int32_t lote) {
-    p.ExecutaAtualizacao(" update mov_mdfe set NO_LOTE_MDFE = " + std::to_string(lote) + " where id_mdf = " +
-                         std::to_string(id));
+    p.ExecutaAtualizacao(" update mov_mdfe set NO_LOTE_MDFE = " + std::to_string(lote) +
+                         " where id_mdf = " + std::to_string(id));
 }
 
 // The walk needs no word from here: it reads the folder again when its
@@ -42,7 +42,7 @@ void GravaNumeroLote(PassagemEmpresa& p, int32_t id, int32_t lote) {
 bool ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id) {
     const std::string nome = NomeRecibo(lote);
     const std::string caminho = p.PastaRetorno() + nome;
-    if (!ArquivoEhMDFe(caminho)) return true; // not there yet: it stays for good
+    if (!ArquivoEhMDFe(caminho)) return true;   // not there yet: it stays for good
 
     std::string ok = p.Pasta(12);
     if (!platform::FolderExists(ok)) platform::CreateFolder(ok);
@@ -129,4 +129,4 @@ Resultado TrataNumeroLote(PassagemEmpresa& p, const std::string& nome) {
     return resultado;
 }
 
-} // namespace velmora
+}   // namespace velmora

@@ -36,4 +36,4 @@ int32_t TextoParaInteiro(const std::string& texto) {
     throw ConversionError("'" + texto + "' is not a valid integer value");
 }
 
-} // namespace velmora
+}   // namespace velmora

@@ -21,4 +21,4 @@ public:
 // The text (blanks trimmed) as a signed 32-bit integer; ConversionError otherwise.
 int32_t TextoParaInteiro(const std::string& texto);
 
-} // namespace velmora
+}   // namespace velmora

@@ -97,10 +97,9 @@ namespace {
 
 std::string PrimeiraLinha(const std::string& texto) { return texto.substr(0, texto.find('\n')); }
 
-} // namespace
+}   // namespace
 
-void RegistraArquivo(PassagemEmpresa& passagem, const char* processador, const std::string& nome,
-                     const Resultado& r) {
+void RegistraArquivo(PassagemEmpresa& passagem, const char* processador, const std::string& nome, const Resultado& r) {
     std::string linha = "arquivo " + passagem.Cnpj() + " " + nome + " (" + processador + "): ";
     switch (r.desfecho) {
     case Desfecho::Aplicado: linha += "aceito, movido para Retorno\\OK"; break;
@@ -142,4 +141,4 @@ void Percorre(PassagemEmpresa& passagem, const Processador& processador) {
     }
 }
 
-} // namespace velmora
+}   // namespace velmora

@@ -59,9 +59,9 @@ public:
     bool Move(const std::string& nome, int tipo);
 
     enum class Leitura {
-        Lido,       // in the pass's document
-        Sumiu,      // gone: another workstation took it
-        Escrevendo, // not a whole document yet, and still being written
+        Lido,         // in the pass's document
+        Sumiu,        // gone: another workstation took it
+        Escrevendo,   // not a whole document yet, and still being written
     };
     // Shows the name of a result file of the return folder and loads it into
     // the pass's document. A file that cannot be parsed while it is fresh
@@ -90,21 +90,21 @@ private:
 
 // What became of one file of a walk.
 enum class Desfecho {
-    NaoEhMDFe, // failed the MDF-e test: left untouched, not shown, not counted
-    Aplicado,  // applied, moved to "\Retorno\OK\"
-    Rejeitado, // moved to "\Erro\"
-    Deixado,   // left in the return folder for a later pass
-    Tomado,    // another workstation took it meanwhile
+    NaoEhMDFe,   // failed the MDF-e test: left untouched, not shown, not counted
+    Aplicado,    // applied, moved to "\Retorno\OK\"
+    Rejeitado,   // moved to "\Erro\"
+    Deixado,     // left in the return folder for a later pass
+    Tomado,      // another workstation took it meanwhile
 };
 
 // The outcome of one file, with what the journal tells about it.
 struct Resultado {
     Resultado(Desfecho d = Desfecho::Deixado) : desfecho(d) {}
     Desfecho desfecho;
-    int32_t id = 0;         // the MDF-e record, 0 when none was looked up or found
-    std::string status;     // the status the file carries (cStat)
-    std::string protocolo;  // nProt
-    std::string motivo;     // why a file was left in the return folder
+    int32_t id = 0;          // the MDF-e record, 0 when none was looked up or found
+    std::string status;      // the status the file carries (cStat)
+    std::string protocolo;   // nProt
+    std::string motivo;      // why a file was left in the return folder
 };
 
 // A processor: the files its mask lists in the return folder, and what it
@@ -136,4 +136,4 @@ void RegistraArquivo(PassagemEmpresa& passagem, const char* processador, const s
 // record held by another connection leaves its file for a later pass.
 void Percorre(PassagemEmpresa& passagem, const Processador& processador);
 
-} // namespace velmora
+}   // namespace velmora

@@ -27,7 +27,7 @@ constexpr TipoPasta kTiposPasta[] = {
     {12, "\\Retorno\\OK\\"},
 };
 
-} // namespace
+}   // namespace
 
 std::string LeCaminhoRaizMDFe(db::Connection& conexao) {
     db::Query qryPastaMDFe(conexao, "qryPastaMDFe");
@@ -55,4 +55,4 @@ void CriaPastas(const std::string& raiz, const std::string& cnpj) {
     }
 }
 
-} // namespace velmora
+}   // namespace velmora

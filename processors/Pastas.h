@@ -13,4 +13,4 @@ std::string MontaCaminho(int tipo, const std::string& raiz, const std::string& c
 // Makes sure the company's tree exists, parents first; failures pass quietly.
 void CriaPastas(const std::string& raiz, const std::string& cnpj);
 
-} // namespace velmora
+}   // namespace velmora

@@ -66,4 +66,4 @@ std::string InstrucaoRecibo(const std::string& cStat, const std::string& nRec, c
 // record `id`. False when the receipt is there but still being written.
 bool ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id);
 
-} // namespace velmora
+}   // namespace velmora

@@ -18,20 +18,21 @@ struct Evento {
 std::string InstrucaoEncerramentoOuCancelamento(const char* sufixo, const Evento& e, int32_t id) {
     std::string s = sufixo;
     return " update mov_mdfe set NO_PROTOCOLO_" + s + "_MDFE = " + NumeroOuNull(e.nProt) + "," + " DH_PROCESSA_" + s +
-           "_MDFE = " + "'" + db::DobraAspas(e.dhRegEvento) + "'" + "," + " CD_ST_" + s + "_MDFE = " +
-           NumeroOuNull(e.cStat) + " where id_mdf = " + std::to_string(id);
+           "_MDFE = " + "'" + db::DobraAspas(e.dhRegEvento) + "'" + "," + " CD_ST_" + s +
+           "_MDFE = " + NumeroOuNull(e.cStat) + " where id_mdf = " + std::to_string(id);
 }
 
 // Fills a driver row of this MDF-e once: a row that already has its
 // protocol or date-time is never overwritten by a later result.
 std::string InstrucaoCondutor(const Evento& e, int32_t id) {
     return " update MOV_MDF_CONDUTOR set NO_PROTOCOLO_CONDUTOR = " + NumeroOuNull(e.nProt) + "," +
-           " DH_PROCESSA_CONDUTOR = " + "'" + db::DobraAspas(e.dhRegEvento) + "'" + "," + " CD_ST_CONDUTOR = " +
-           NumeroOuNull(e.cStat) + " where id_mdf = " + std::to_string(id) + " and no_seq_evento = " +
-           NumeroOuNull(e.nSeqEvento) + " and NO_PROTOCOLO_CONDUTOR is null" + " and DH_PROCESSA_CONDUTOR is null";
+           " DH_PROCESSA_CONDUTOR = " + "'" + db::DobraAspas(e.dhRegEvento) + "'" + "," +
+           " CD_ST_CONDUTOR = " + NumeroOuNull(e.cStat) + " where id_mdf = " + std::to_string(id) +
+           " and no_seq_evento = " + NumeroOuNull(e.nSeqEvento) + " and NO_PROTOCOLO_CONDUTOR is null" +
+           " and DH_PROCESSA_CONDUTOR is null";
 }
 
-} // namespace
+}   // namespace
 
 Resultado TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome) {
     const std::string caminho = p.PastaRetorno() + nome;
@@ -80,4 +81,4 @@ Resultado TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome) {
     return r;
 }
 
-} // namespace velmora
+}   // namespace velmora

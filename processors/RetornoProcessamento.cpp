@@ -16,13 +16,13 @@ namespace {
 // at the top). The MDF-e's outcome is inside protMDFe/infProt.
 bool LoteProcessado(const std::string& cStat) { return cStat == "100" || cStat == "104"; }
 
-} // namespace
+}   // namespace
 
 // A processing result is read once it has settled: one written a while ago
 // (a backlog) is taken at once, a fresh one when it is kAssentamento old.
 void AguardaRetornoProcessamento(PassagemEmpresa& p, const std::string& nome) {
     const auto stamp = platform::StampOf(p.PastaRetorno() + nome);
-    if (!stamp) return; // gone: the walk steps past it
+    if (!stamp) return;   // gone: the walk steps past it
     const auto idade = std::chrono::system_clock::now() - stamp->written;
     if (idade >= kAssentamento) return;
     // A clock on the share that runs ahead makes the file look younger than
@@ -69,4 +69,4 @@ Resultado TrataRetornoProcessamento(PassagemEmpresa& p, const std::string& nome)
     return r;
 }
 
-} // namespace velmora
+}   // namespace velmora

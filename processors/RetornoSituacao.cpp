@@ -56,7 +56,7 @@ void ProcessaEventos(PassagemEmpresa& p, int32_t id, const pugi::xml_node& raiz)
     if (atual.tpEvento == kCancelamento) GravaEvento(p, id, atual, "evCancMDFe", "CAN");
 }
 
-} // namespace
+}   // namespace
 
 Resultado TrataRetornoSituacao(PassagemEmpresa& p, const std::string& nome) {
     const std::string caminho = p.PastaRetorno() + nome;
@@ -90,4 +90,4 @@ Resultado TrataRetornoSituacao(PassagemEmpresa& p, const std::string& nome) {
     return r;
 }
 
-} // namespace velmora
+}   // namespace velmora

@@ -40,4 +40,4 @@ protected:
     ~ServicosPassagem() = default;
 };
 
-} // namespace velmora
+}   // namespace velmora

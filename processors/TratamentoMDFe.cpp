@@ -9,9 +9,10 @@ namespace velmora {
 
 std::string InstrucaoProtocolo(const std::string& cStatLote, const std::string& nProt, const std::string& dhRecbto,
                                const std::string& cStat, int32_t id) {
-    return " update mov_mdfe set cd_st_lote_mdfe = " + NumeroOuNull(cStatLote) + "," + " NO_PROTOCOLO_MDFE = " +
-           NumeroOuNull(nProt) + "," + " DH_PROCESSA_MDFE = " + "'" + db::DobraAspas(dhRecbto) + "'" + "," +
-           " CD_ST_MDFE = " + NumeroOuNull(cStat) + " where id_mdf = " + std::to_string(id);
+    return " update mov_mdfe set cd_st_lote_mdfe = " + NumeroOuNull(cStatLote) + "," +
+           " NO_PROTOCOLO_MDFE = " + NumeroOuNull(nProt) + "," + " DH_PROCESSA_MDFE = " + "'" +
+           db::DobraAspas(dhRecbto) + "'" + "," + " CD_ST_MDFE = " + NumeroOuNull(cStat) +
+           " where id_mdf = " + std::to_string(id);
 }
 
 Resultado TratamentoErro(PassagemEmpresa& p, const std::string& nome, int32_t Contadores::*outro) {
@@ -28,4 +29,4 @@ Resultado TratamentoAceite(PassagemEmpresa& p, const std::string& nome, int32_t 
     return Desfecho::Aplicado;
 }
 
-} // namespace velmora
+}   // namespace velmora

@@ -18,7 +18,7 @@ const std::string& ExigeNumero(const std::string& texto) {
     if (!EhNumeroInteiro(texto)) throw Error("Valor numérico inválido no arquivo de retorno: \"" + texto + "\"");
     return texto;
 }
-} // namespace
+}   // namespace
 
 std::string NumeroOuNull(const std::string& texto) { return texto.empty() ? "null" : ExigeNumero(texto); }
 
@@ -26,4 +26,4 @@ std::string NumeroComoLido(const std::string& texto) { return texto.empty() ? te
 
 std::string LiteralOuNull(const std::string& texto) { return texto.empty() ? "null" : db::Literal(texto); }
 
-} // namespace velmora
+}   // namespace velmora

@@ -16,4 +16,4 @@ std::string NumeroComoLido(const std::string& texto);
 // String literal, or the word null for an empty value.
 std::string LiteralOuNull(const std::string& texto);
 
-} // namespace velmora
+}   // namespace velmora

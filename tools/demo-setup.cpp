@@ -132,13 +132,14 @@ void Prepare(const fs::path& folder, const fs::path& schema) {
     for (const Company& company : kCompanies) {
         const int id = ++idPessoa;
         session.Exec("insert into cad_pessoa (id_pessoa, id_empresa, nm_pessoa, no_cnpj_cpf, st_emitente_mdfe) "
-                     "values (" + std::to_string(id) + ", " + std::to_string(id) + ", " +
-                     Quoted("Transportadora Demonstração " + std::to_string(id)) + ", " + Quoted(company.cnpj) +
-                     ", " + Quoted(company.emitsMdfe) + ")");
+                     "values (" +
+                     std::to_string(id) + ", " + std::to_string(id) + ", " +
+                     Quoted("Transportadora Demonstração " + std::to_string(id)) + ", " + Quoted(company.cnpj) + ", " +
+                     Quoted(company.emitsMdfe) + ")");
         for (const Mdfe& mdfe : company.mdfes) {
             const int mdf = ++idMdf;
-            session.Exec("insert into mov_mdf (id_mdf, id_empresa, NO_DOC_MDF) values (" + std::to_string(mdf) +
-                         ", " + std::to_string(id) + ", " + std::to_string(mdfe.numero) + ")");
+            session.Exec("insert into mov_mdf (id_mdf, id_empresa, NO_DOC_MDF) values (" + std::to_string(mdf) + ", " +
+                         std::to_string(id) + ", " + std::to_string(mdfe.numero) + ")");
             session.Exec("insert into mov_mdfe (id_mdf, NO_COD_NUMERICO_MDFE, cd_chave_acesso_mdfe) values (" +
                          std::to_string(mdf) + ", " + std::to_string(mdfe.codigo) + ", " +
                          Quoted("MDFe" + Key(company, mdfe)) + ")");
@@ -209,11 +210,10 @@ void Drop(const fs::path& folder) {
 void Report(const fs::path& folder) {
     Session session(DatabasePath(folder));
     db::Query query(session.connection, "qryDemo");
-    query.SetSQL(
-        "select pe.no_cnpj_cpf, mm.NO_DOC_MDF, md.NO_PROTOCOLO_MDFE, md.CD_ST_MDFE, md.DH_PROCESSA_MDFE, "
-        "md.NO_PROTOCOLO_ENC_MDFE, md.CD_ST_ENC_MDFE, md.NO_PROTOCOLO_CAN_MDFE, md.CD_ST_CAN_MDFE "
-        "from mov_mdf mm join mov_mdfe md on md.id_mdf = mm.id_mdf join cad_pessoa pe on pe.id_pessoa = "
-        "mm.id_empresa order by mm.id_mdf");
+    query.SetSQL("select pe.no_cnpj_cpf, mm.NO_DOC_MDF, md.NO_PROTOCOLO_MDFE, md.CD_ST_MDFE, md.DH_PROCESSA_MDFE, "
+                 "md.NO_PROTOCOLO_ENC_MDFE, md.CD_ST_ENC_MDFE, md.NO_PROTOCOLO_CAN_MDFE, md.CD_ST_CAN_MDFE "
+                 "from mov_mdf mm join mov_mdfe md on md.id_mdf = mm.id_mdf join cad_pessoa pe on pe.id_pessoa = "
+                 "mm.id_empresa order by mm.id_mdf");
     query.Open();
     auto cell = [&](const char* column) {
         db::Field f = query.FieldByName(column);
@@ -221,13 +221,14 @@ void Report(const fs::path& folder) {
     };
     std::cout << std::left << std::setw(16) << "CNPJ" << std::setw(6) << "MDF" << std::setw(17) << "protocolo"
               << std::setw(6) << "st" << std::setw(26) << "processado" << std::setw(17) << "encerramento"
-              << std::setw(6) << "st" << std::setw(17) << "cancelamento" << "st\n";
+              << std::setw(6) << "st" << std::setw(17) << "cancelamento"
+              << "st\n";
     for (; !query.Eof(); query.Next()) {
         std::cout << std::setw(16) << cell("no_cnpj_cpf") << std::setw(6) << cell("NO_DOC_MDF") << std::setw(17)
                   << cell("NO_PROTOCOLO_MDFE") << std::setw(6) << cell("CD_ST_MDFE") << std::setw(26)
                   << cell("DH_PROCESSA_MDFE") << std::setw(17) << cell("NO_PROTOCOLO_ENC_MDFE") << std::setw(6)
-                  << cell("CD_ST_ENC_MDFE") << std::setw(17) << cell("NO_PROTOCOLO_CAN_MDFE")
-                  << cell("CD_ST_CAN_MDFE") << "\n";
+                  << cell("CD_ST_ENC_MDFE") << std::setw(17) << cell("NO_PROTOCOLO_CAN_MDFE") << cell("CD_ST_CAN_MDFE")
+                  << "\n";
     }
     session.transaction.Commit();
 }
@@ -239,7 +240,7 @@ int Usage() {
     return 2;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) return Usage();

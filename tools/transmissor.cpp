@@ -144,10 +144,10 @@ std::vector<int> CriaRegistros(Banco& banco, int empresa, const std::string& cnp
                       std::to_string(id) + ", " + std::to_string(codigo) + ", " + Literal("MDFe" + chave) + ")");
         for (std::optional<int> seq : CondutoresNecessarios(cenario, i)) {
             int condutor = banco.Proximo("MOV_MDF_CONDUTOR", "id_mdf_condutor");
-            banco.Executa("insert into MOV_MDF_CONDUTOR (id_mdf_condutor, id_mdf, no_seq_evento, nm_condutor) values (" +
-                          std::to_string(condutor) + ", " + std::to_string(id) + ", " +
-                          (seq ? std::to_string(*seq) : "null") + ", " + Literal("Condutor " + std::to_string(condutor)) +
-                          ")");
+            banco.Executa(
+                "insert into MOV_MDF_CONDUTOR (id_mdf_condutor, id_mdf, no_seq_evento, nm_condutor) values (" +
+                std::to_string(condutor) + ", " + std::to_string(id) + ", " + (seq ? std::to_string(*seq) : "null") +
+                ", " + Literal("Condutor " + std::to_string(condutor)) + ")");
         }
         ids.push_back(id);
     }
@@ -158,9 +158,11 @@ Empresa LeEmpresa(Banco& banco, const std::string& cnpj, int empresa, const std:
     Empresa e{cnpj, {}};
     std::string filtro = " where mm.id_empresa = " + std::to_string(empresa);
     if (!somente.empty())
-        filtro += " and mm.id_mdf between " + std::to_string(somente.front()) + " and " + std::to_string(somente.back());
+        filtro +=
+            " and mm.id_mdf between " + std::to_string(somente.front()) + " and " + std::to_string(somente.back());
     for (auto& linha : banco.Linhas("select mm.id_mdf, md.cd_chave_acesso_mdfe from mov_mdf mm inner join mov_mdfe md "
-                                    "on (md.id_mdf = mm.id_mdf)" + filtro + " order by mm.id_mdf")) {
+                                    "on (md.id_mdf = mm.id_mdf)" +
+                                    filtro + " order by mm.id_mdf")) {
         std::string chave = linha[1].value_or("");
         if (chave.starts_with("MDFe")) chave = chave.substr(4);
         Registro r{std::stoi(*linha[0]), chave, {}};
@@ -178,8 +180,8 @@ Empresa LeEmpresa(Banco& banco, const std::string& cnpj, int empresa, const std:
 void Grava(const fs::path& caminho, const std::string& conteudo) {
     fs::create_directories(caminho.parent_path());
     static int contador = 0;
-    fs::path parcial = caminho.parent_path() / ("~transmissor-" + std::to_string(getpid()) + "-" +
-                                                std::to_string(++contador) + ".parcial");
+    fs::path parcial = caminho.parent_path() /
+                       ("~transmissor-" + std::to_string(getpid()) + "-" + std::to_string(++contador) + ".parcial");
     {
         std::ofstream out(parcial, std::ios::binary);
         out << conteudo;
@@ -207,7 +209,8 @@ std::string Contagem(const Contadores& c) {
     };
     std::string texto;
     for (const Item& i : itens)
-        if (c.*i.campo) texto += (texto.empty() ? "" : ", ") + std::string(i.legenda) + " +" + std::to_string(c.*i.campo);
+        if (c.*i.campo)
+            texto += (texto.empty() ? "" : ", ") + std::string(i.legenda) + " +" + std::to_string(c.*i.campo);
     return texto.empty() ? "-" : texto;
 }
 
@@ -232,7 +235,9 @@ int Executa(const Argumentos& a) {
 
     // The transmitter's order: its stored documents first, a lot's receipt
     // before the lot's number file.
-    auto caminho = [&](const Arquivo& f) { return fs::path(platform::ToNative(raiz + a.cnpj + "\\" + f.pasta + f.nome)); };
+    auto caminho = [&](const Arquivo& f) {
+        return fs::path(platform::ToNative(raiz + a.cnpj + "\\" + f.pasta + f.nome));
+    };
     auto ehNumeroLote = [](const Arquivo& f) { return f.nome.find("-num-lot.xml") != std::string::npos; };
     for (int etapa = 0; etapa < 3; ++etapa)
         for (const Arquivo& f : plano.arquivos) {
@@ -271,7 +276,7 @@ int Executa(const Argumentos& a) {
     return 0;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

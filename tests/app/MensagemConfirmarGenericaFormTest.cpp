@@ -99,8 +99,8 @@ TEST_F(MensagemTest, NoticeAndConfirmationForms) {
 
         ASSERT_NE(frmMensagemConfirmarGenerica, nullptr);
         auto* form = frmMensagemConfirmarGenerica;
-        EXPECT_EQ(sleeps, 0);                  // returns at once without autoClose
-        EXPECT_TRUE(form->isVisible());        // nothing closes it but the program
+        EXPECT_EQ(sleeps, 0);             // returns at once without autoClose
+        EXPECT_TRUE(form->isVisible());   // nothing closes it but the program
         EXPECT_EQ(form->windowTitle(), "Aviso do Sistema");
         EXPECT_EQ(form->size(), QSize(540, c.height));   // however long the text
         EXPECT_EQ(form->ckbConcordo->isVisible(), c.confirm);
@@ -136,5 +136,5 @@ TEST_F(MensagemTest, OkIsEnabledExactlyWhileTheBoxIsTicked) {
     EXPECT_TRUE(form.isNull());
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

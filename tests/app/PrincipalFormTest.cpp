@@ -182,14 +182,16 @@ TEST_P(CounterDisplay, EachCounterLandsInItsOwnLabelGroupedByTheUsersSeparator) 
         EXPECT_EQ(w.Text(kRows[i].valueLabel).toStdString(), GetParam().texts[i]) << kRows[i].valueLabel;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Locales, CounterDisplay,
-    ::testing::Values(
-        ThousandsCase{"point", ".", {"0", "1", "999", "1.000", "1.234", "12.345", "123.456", "1.234.567",
-                            "2.147.483.647", "7", "70", "700.000"}},
-        ThousandsCase{"comma", ",", {"0", "1", "999", "1,000", "1,234", "12,345", "123,456", "1,234,567",
-                            "2,147,483,647", "7", "70", "700,000"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Locales, CounterDisplay,
+                         ::testing::Values(ThousandsCase{"point",
+                                                         ".",
+                                                         {"0", "1", "999", "1.000", "1.234", "12.345", "123.456",
+                                                          "1.234.567", "2.147.483.647", "7", "70", "700.000"}},
+                                           ThousandsCase{"comma",
+                                                         ",",
+                                                         {"0", "1", "999", "1,000", "1,234", "12,345", "123,456",
+                                                          "1,234,567", "2,147,483,647", "7", "70", "700,000"}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MainWindow, FileNameAndVersionLinesShowWhatTheEngineSends) {
     Window w;
@@ -267,10 +269,10 @@ TEST(MainWindow, SleepKeepsTheWindowAnsweringUntilTheTimeIsUp) {
     auto* minimizar = w.Find<QPushButton>("BitBtn1");
     const QPointF centre = QRectF(minimizar->rect()).center();
     const QPointF global = minimizar->mapToGlobal(centre);
-    QCoreApplication::postEvent(minimizar, new QMouseEvent(QEvent::MouseButtonPress, centre, global,
-                                                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(minimizar, new QMouseEvent(QEvent::MouseButtonRelease, centre, global,
-                                                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+    QCoreApplication::postEvent(minimizar, new QMouseEvent(QEvent::MouseButtonPress, centre, global, Qt::LeftButton,
+                                                           Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(minimizar, new QMouseEvent(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton,
+                                                           Qt::NoButton, Qt::NoModifier));
 
     QElapsedTimer clock;
     clock.start();
@@ -369,8 +371,8 @@ TEST_P(PuttingAway, NeverClosesTheWindowAndTheTrayMenuBringsItBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, PuttingAway,
-                         ::testing::Values(PutAwayCase{true, true}, PutAwayCase{true, false},
-                                           PutAwayCase{false, true}, PutAwayCase{false, false}),
+                         ::testing::Values(PutAwayCase{true, true}, PutAwayCase{true, false}, PutAwayCase{false, true},
+                                           PutAwayCase{false, false}),
                          [](const auto& info) { return Name(info.param); });
 
 TEST(TrayIcon, CarriesTheTitleAndTheMenuAndOnlyADoubleClickOpensTheWindow) {
@@ -483,5 +485,5 @@ TEST(EndOfProgram, AnEndDuringStartUpLeavesNothingToShowAndNoLoopToRun) {
     delete w;
 }
 
-} // namespace
-} // namespace velmora::app
+}   // namespace
+}   // namespace velmora::app

@@ -25,4 +25,4 @@ private:
 [[maybe_unused]] ::testing::Environment* const environment =
     ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
-} // namespace
+}   // namespace

@@ -56,4 +56,4 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
     return true;
 }
 
-} // namespace velmora::test
+}   // namespace velmora::test

@@ -132,5 +132,5 @@ TEST_F(RealProcesses, ACrashedMonitorDoesNotKeepTheNextOneOut) {
     next->waitForFinished(5000);
 }
 
-} // namespace
-} // namespace velmora::app
+}   // namespace
+}   // namespace velmora::app

@@ -12,9 +12,7 @@ namespace velmora::app {
 namespace {
 
 // The captions of a box's standard buttons, without the "&" of a shortcut.
-QString Caption(QMessageBox& box, QMessageBox::StandardButton which) {
-    return box.button(which)->text().remove('&');
-}
+QString Caption(QMessageBox& box, QMessageBox::StandardButton which) { return box.button(which)->text().remove('&'); }
 
 TEST(Traducoes, StandardButtonsReadInBrazilianPortuguese) {
     const QLocale before;
@@ -40,5 +38,5 @@ TEST(Traducoes, AnotherLocaleKeepsQtsTexts) {
     EXPECT_EQ(Caption(box, QMessageBox::Yes), "Yes");
 }
 
-} // namespace
-} // namespace velmora::app
+}   // namespace
+}   // namespace velmora::app

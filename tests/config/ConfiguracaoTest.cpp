@@ -22,7 +22,9 @@ protected:
         platform::OverrideExecutablePath(dir.str() + "App/Monitor/velmoraMonitorMDFe");
     }
     void TearDown() override { platform::OverrideExecutablePath(""); }
-    std::string ServerIni(const std::string& body) { return dir.Write("Srv/Dados/servidor.ini", "[Database]\r\n" + body); }
+    std::string ServerIni(const std::string& body) {
+        return dir.Write("Srv/Dados/servidor.ini", "[Database]\r\n" + body);
+    }
     void LocalIni(const std::string& name, const std::string& serverIni) {
         dir.Write("App/Monitor/" + name, "[IniServidor]\r\nnomearquivo=" + serverIni + "\r\n");
     }
@@ -119,5 +121,5 @@ TEST_F(Configuration, ConnectionFailureEndsStartUpWithTheErrorsTypeAndText) {
     EXPECT_FALSE(m.Conectado());
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

@@ -61,5 +61,5 @@ TEST(BlobColumns, TextAndBinaryBlobsOfATable) {
     EXPECT_EQ(query.FieldByName("dados").AsString(), "");
 }
 
-} // namespace
-} // namespace velmora::test
+}   // namespace
+}   // namespace velmora::test

@@ -133,8 +133,8 @@ TEST_F(ServerTest, LosingTheServerGivesTheNetworkErrorAndTheSessionComesBackLate
         query.Open();
         FAIL() << "connected without a server";
     } catch (const DatabaseError& e) {
-        EXPECT_NE(e.Message().find("Unable to complete network request to host \"localhost\""),
-                  std::string::npos) << e.Message();
+        EXPECT_NE(e.Message().find("Unable to complete network request to host \"localhost\""), std::string::npos)
+            << e.Message();
     }
     EXPECT_FALSE(session.connection.Connected());
 
@@ -145,5 +145,5 @@ TEST_F(ServerTest, LosingTheServerGivesTheNetworkErrorAndTheSessionComesBackLate
     EXPECT_EQ(erp_->Value("select st_emitente_mdfe from cad_pessoa"), "S");
 }
 
-} // namespace
-} // namespace velmora::test
+}   // namespace
+}   // namespace velmora::test

@@ -59,9 +59,13 @@ TEST_F(SessionTest, OpenReadsEveryRowAndColumnsByNameInAnyLetterCase) {
 
 TEST_F(SessionTest, ColumnsOfEveryTypeArriveAsTheServersText) {
     erp_.Exec("update mov_mdfe set no_recibo_mdfe = 941230001219027, qt_media_resposta_mdfe = -3,"
-              " dh_recebto_mdfe = '10.03.2015 14:25:30' where id_mdf = " + std::to_string(mdf_));
+              " dh_recebto_mdfe = '10.03.2015 14:25:30' where id_mdf = " +
+              std::to_string(mdf_));
     erp_.Exec("update tab_parametro set NM_CAMINHO_RAIZ_MDFE = 'C:\\Dados\\MDFe\\'");
-    struct Case { std::string expression; std::string text; };
+    struct Case {
+        std::string expression;
+        std::string text;
+    };
     const Case cases[] = {
         {"md.no_recibo_mdfe", "941230001219027"},
         {"md.qt_media_resposta_mdfe", "-3"},
@@ -76,8 +80,8 @@ TEST_F(SessionTest, ColumnsOfEveryTypeArriveAsTheServersText) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expression);
         query.Close();
-        query.SetSQL(" select " + c.expression + " as valor from mov_mdfe md where md.id_mdf = " +
-                     std::to_string(mdf_));
+        query.SetSQL(" select " + c.expression +
+                     " as valor from mov_mdfe md where md.id_mdf = " + std::to_string(mdf_));
         query.Open();
         EXPECT_EQ(query.FieldByName("valor").AsString(), c.text);
     }
@@ -146,10 +150,18 @@ TEST(SessionObjectsTest, EitherSessionObjectMayBeFreedFirst) {
 }
 
 TEST(FieldTest, AsIntegerTakesOnlyWholeNumbersOfThirtyTwoBits) {
-    struct Case { std::string text; int32_t value; };
+    struct Case {
+        std::string text;
+        int32_t value;
+    };
     const Case good[] = {
-        {"42", 42}, {"-7", -7}, {"+5", 5}, {"0042", 42}, {" 13 ", 13},
-        {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1},
+        {"42", 42},
+        {"-7", -7},
+        {"+5", 5},
+        {"0042", 42},
+        {" 13 ", 13},
+        {"2147483647", 2147483647},
+        {"-2147483648", -2147483647 - 1},
     };
     for (const Case& c : good) EXPECT_EQ(db::Field(c.text).AsInteger(), c.value) << c.text;
 
@@ -213,7 +225,8 @@ TEST_F(SessionTest, TheTransactionsOwnCommitRetainingCommitsDdlForLaterStatement
     erp_.AddUpdateLog(7);
     erp_.AddUpdateLog(9);
     query.Close();
-    query.SetSQL(" update tab_parametro a set a.script_rodado = (select max(a.no_log_atualizacao) from mov_log_atualizacao a)");
+    query.SetSQL(
+        " update tab_parametro a set a.script_rodado = (select max(a.no_log_atualizacao) from mov_log_atualizacao a)");
     query.ExecSQL();
     session_.transaction.CommitRetaining();
 
@@ -284,9 +297,8 @@ TEST_F(SessionTest, ARefusedStatementCarriesFirebirdsWholeText) {
         query.Open();
         FAIL() << "an unknown table was accepted";
     } catch (const DatabaseError& e) {
-        EXPECT_EQ(e.Message(),
-                  "Dynamic SQL Error\n-SQL error code = -204\n-Table unknown\n-TABELA_INEXISTENTE\n"
-                  "-At line 1, column 16");
+        EXPECT_EQ(e.Message(), "Dynamic SQL Error\n-SQL error code = -204\n-Table unknown\n-TABELA_INEXISTENTE\n"
+                               "-At line 1, column 16");
     }
     // The session is still usable after a refused statement.
     query.SetSQL(" select count(*) as n from cad_pessoa");
@@ -311,7 +323,9 @@ TEST_F(SessionTest, AConnectionThatCannotOpenTheFileFailsWithFirebirdsTextAndSta
 
 TEST_F(SessionTest, DayFirstDateTimesInQuotesAreAcceptedByEveryDateTimeColumn) {
     const int driver = erp_.AddDriver(mdf_, 2);
-    struct Case { std::string table, column, where; };
+    struct Case {
+        std::string table, column, where;
+    };
     const std::string byMdf = " where id_mdf = " + std::to_string(mdf_);
     const Case cases[] = {
         {"mov_mdfe", "dh_recebto_mdfe", byMdf},
@@ -337,15 +351,19 @@ TEST_F(SessionTest, ProtocolColumnsTakeFifteenDigitsQuotedOrNot) {
     const std::string where = " where id_mdf = " + std::to_string(mdf_);
     Query update(session_.connection, "qryUpdate", &session_.transaction);
     Update(update, " update mov_mdfe set cd_st_lote_mdfe = 104, NO_PROTOCOLO_MDFE = 941230001219026,"
-                   " DH_PROCESSA_MDFE = '10.03.2015 14:25:30', CD_ST_MDFE = 100" + where);
+                   " DH_PROCESSA_MDFE = '10.03.2015 14:25:30', CD_ST_MDFE = 100" +
+                       where);
     Update(update, " update mov_mdfe set NO_PROTOCOLO_ENC_MDFE = '941230001219027',"
-                   " DH_PROCESSA_ENC_MDFE = '11.03.2015 08:00:00', CD_ST_ENC_MDFE = 135" + where);
+                   " DH_PROCESSA_ENC_MDFE = '11.03.2015 08:00:00', CD_ST_ENC_MDFE = 135" +
+                       where);
     Update(update, " update mov_mdfe set NO_PROTOCOLO_CAN_MDFE = null,"
-                   " DH_PROCESSA_CAN_MDFE = null, CD_ST_CAN_MDFE = null" + where);
+                   " DH_PROCESSA_CAN_MDFE = null, CD_ST_CAN_MDFE = null" +
+                       where);
     EXPECT_EQ(erp_.Row("select NO_PROTOCOLO_MDFE, NO_PROTOCOLO_ENC_MDFE, CD_ST_ENC_MDFE, NO_PROTOCOLO_CAN_MDFE"
-                       " from mov_mdfe" + where),
+                       " from mov_mdfe" +
+                       where),
               (std::vector<std::optional<std::string>>{"941230001219026", "941230001219027", "135", std::nullopt}));
 }
 
-} // namespace
-} // namespace velmora::test
+}   // namespace
+}   // namespace velmora::test

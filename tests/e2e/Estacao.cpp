@@ -136,7 +136,7 @@ std::string Titulo(unsigned long janela) {
     return s.texto;
 }
 
-} // namespace
+}   // namespace
 
 Saida Executa(const std::vector<std::string>& args, const std::vector<std::string>& env) {
     int fd = -1;
@@ -220,10 +220,10 @@ void Estacao::MontaEstacao() {
     fs::create_directory_symlink(Caminho("c"), Caminho("wine/dosdevices/c:"));
 
     // The printing tool records each command line and its working folder.
-    const std::string impressor = dir_.Write(
-        "c/unimake/uninfe/unidanfe.exe",
-        "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; echo ---; } >> \"" +
-            Caminho("impressoes.log") + "\"\n");
+    const std::string impressor =
+        dir_.Write("c/unimake/uninfe/unidanfe.exe",
+                   "#!/bin/sh\n{ pwd; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; echo ---; } >> \"" +
+                       Caminho("impressoes.log") + "\"\n");
     fs::permissions(impressor, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
 
     fs::copy_file(VELMORA_BINARY_DIR "/velmoraMonitorMDFe", PastaPrograma() + "velmoraMonitorMDFe");
@@ -244,7 +244,8 @@ void Estacao::IniciaErp() {
     const std::string exe = Caminho("erp/velmoraEmpresa.exe");
     fs::copy_file("/bin/sleep", exe, fs::copy_options::overwrite_existing);
     erp_ = Inicia({exe, "900"}, {}, "/dev/null");
-    for (int i = 0; i < 100 && !platform::IsProcessRunning("velmoraEmpresa.exe"); ++i) std::this_thread::sleep_for(10ms);
+    for (int i = 0; i < 100 && !platform::IsProcessRunning("velmoraEmpresa.exe"); ++i)
+        std::this_thread::sleep_for(10ms);
 }
 
 void Estacao::EncerraErp() {
@@ -261,8 +262,9 @@ void Estacao::MarcaConexao(const std::string& primeiraLinha) const {
 void Estacao::PreparaAtualizacao(bool atual) const {
     fs::create_directories(PastaAtualizacao());
     const std::string atualizador = PastaAtualizacao() + "velmoraAtualizador.exe";
-    std::ofstream(atualizador, std::ios::binary) << (
-        "#!/bin/sh\n{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"" + Caminho("atualizador.log") + "\"\n");
+    std::ofstream(atualizador, std::ios::binary)
+        << ("#!/bin/sh\n{ for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"" + Caminho("atualizador.log") +
+            "\"\n");
     fs::permissions(atualizador, fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     const std::string programa = PastaPrograma() + "velmoraMonitorMDFe";
     const std::string copia = PastaAtualizacao() + "velmoraMonitorMDFe";
@@ -272,8 +274,8 @@ void Estacao::PreparaAtualizacao(bool atual) const {
 }
 
 std::vector<std::string> Estacao::Ambiente() const {
-    return {"HOME=" + Caminho("home"),  "XDG_RUNTIME_DIR=" + Caminho("run"), "WINEPREFIX=" + Caminho("wine"),
-            "QT_QPA_PLATFORM=xcb",      "VELMORA_UPDATE_URL=http://127.0.0.1:9", "LC_ALL=C.UTF-8"};
+    return {"HOME=" + Caminho("home"), "XDG_RUNTIME_DIR=" + Caminho("run"),     "WINEPREFIX=" + Caminho("wine"),
+            "QT_QPA_PLATFORM=xcb",     "VELMORA_UPDATE_URL=http://127.0.0.1:9", "LC_ALL=C.UTF-8"};
 }
 
 Saida Estacao::Transmite(const std::string& cnpj, const std::string& cenario) const {
@@ -386,4 +388,4 @@ std::optional<Contadores> Estacao::LeContadores(const Contadores& limite, std::s
     return std::nullopt;
 }
 
-} // namespace velmora::test::e2e
+}   // namespace velmora::test::e2e

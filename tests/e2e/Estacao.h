@@ -123,7 +123,7 @@ private:
     TempDir dir_;
     std::unique_ptr<TestDatabase> db_;   // the first workstation of a server owns the database
     TestDatabase* banco_ = nullptr;
-    std::string servidor_;               // native server folder (drive X:), ends in "/"
+    std::string servidor_;   // native server folder (drive X:), ends in "/"
     std::string raiz_;
     pid_t erp_ = -1;
     pid_t monitor_ = -1;
@@ -142,4 +142,4 @@ bool Estacao::Espera(F condicao, std::chrono::seconds limite) {
     return condicao();
 }
 
-} // namespace velmora::test::e2e
+}   // namespace velmora::test::e2e

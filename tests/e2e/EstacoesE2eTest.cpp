@@ -159,8 +159,9 @@ TEST_F(EstacoesE2e, ThreeMonitorsOnOneTreeAndOneDatabaseHandleEachFileOnce) {
     // lot-number file is the first thing a pass takes up.
     const tx::Registro& travado = empresas[0].registros[0];
     const std::string loteTravado = tx::NomeNumeroLote(travado.chave);
-    ASSERT_TRUE(std::any_of(planos[0].arquivos.begin(), planos[0].arquivos.end(),
-                            [&](const tx::Arquivo& f) { return f.nome == loteTravado && f.destino == tx::Destino::Ok; }));
+    ASSERT_TRUE(std::any_of(planos[0].arquivos.begin(), planos[0].arquivos.end(), [&](const tx::Arquivo& f) {
+        return f.nome == loteTravado && f.destino == tx::Destino::Ok;
+    }));
 
     for (Estacao* e : estacoes) e->IniciaErp();
     for (Estacao* e : estacoes) e->IniciaMonitor();
@@ -187,7 +188,8 @@ TEST_F(EstacoesE2e, ThreeMonitorsOnOneTreeAndOneDatabaseHandleEachFileOnce) {
             ASSERT_EQ(s.status, 0) << s.texto;
         }
         const auto liberacao = Relogio::now() + 8s;
-        EsperaTodas(estacoes, [&] { return Relogio::now() >= liberacao; }, 10s);
+        EsperaTodas(
+            estacoes, [&] { return Relogio::now() >= liberacao; }, 10s);
 
         // While the row was held nobody could write it: the file is still
         // waiting, and no one said anything about it.
@@ -218,7 +220,8 @@ TEST_F(EstacoesE2e, ThreeMonitorsOnOneTreeAndOneDatabaseHandleEachFileOnce) {
                           << Logs(estacoes);
     // One more tick of every monitor: what stays in the return folder stays
     // and asks nothing, and nothing is handled a second time.
-    EsperaTodas(estacoes, [] { return false; }, 6s);
+    EsperaTodas(
+        estacoes, [] { return false; }, 6s);
     EXPECT_TRUE(TodosNoAr(estacoes)) << Logs(estacoes);
 
     // Each file in exactly its folder, each row as one monitor writes it; the
@@ -271,11 +274,15 @@ TEST_F(EstacoesE2e, ThreeMonitorsOnOneTreeAndOneDatabaseHandleEachFileOnce) {
     // The ERP closes on every workstation: every monitor follows at its next
     // tick.
     for (Estacao* e : estacoes) e->EncerraErp();
-    EXPECT_TRUE(EsperaTodas(estacoes, [&] {
-        for (Estacao* e : estacoes)
-            if (e->MonitorRodando()) return false;
-        return true;
-    }, 12s)) << "a monitor outlived the ERP";
+    EXPECT_TRUE(EsperaTodas(
+        estacoes,
+        [&] {
+            for (Estacao* e : estacoes)
+                if (e->MonitorRodando()) return false;
+            return true;
+        },
+        12s))
+        << "a monitor outlived the ERP";
     for (Estacao* e : estacoes) EXPECT_EQ(e->Status(), 0);
 }
 
@@ -346,8 +353,9 @@ TEST_F(EstacoesE2e, AnswersWrittenInPiecesAreAllHandledWithoutAStall) {
     const bool terminou = e.Espera(tudoFeito, 100s);
     escritor.join();
     EXPECT_TRUE(terminou) << std::chrono::duration_cast<std::chrono::seconds>(Relogio::now() - inicio).count()
-                          << " s after the writer started (" << escritos << " answers written): "
-                          << Pendentes(plano, pasta) << "; when the writer finished, " << aoFimDaEscrita << "\n"
+                          << " s after the writer started (" << escritos
+                          << " answers written): " << Pendentes(plano, pasta) << "; when the writer finished, "
+                          << aoFimDaEscrita << "\n"
                           << e.LogMonitor();
     EXPECT_TRUE(e.MonitorRodando()) << e.LogMonitor();
 
@@ -464,5 +472,5 @@ TEST_F(EstacoesE2e, TheWindowAnswersDuringADrain) {
     EXPECT_EQ(e.Status(), 0);
 }
 
-} // namespace
-} // namespace velmora::test::e2e
+}   // namespace
+}   // namespace velmora::test::e2e

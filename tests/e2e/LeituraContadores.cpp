@@ -18,7 +18,7 @@ namespace {
 struct Rotulo {
     const char* nome;   // the value label's object name
     int32_t Contadores::*campo;
-    int grupo;          // 0 "Arquivos Processados com Sucesso", 1 "Arquivos com Problemas"
+    int grupo;   // 0 "Arquivos Processados com Sucesso", 1 "Arquivos com Problemas"
 };
 
 const Rotulo kRotulos[] = {
@@ -81,9 +81,7 @@ public:
         Assenta();
     }
 
-    QRect Area(size_t i) const {
-        return QRect(rotulos_[i]->mapTo(&janela_, QPoint(0, 0)), rotulos_[i]->size());
-    }
+    QRect Area(size_t i) const { return QRect(rotulos_[i]->mapTo(&janela_, QPoint(0, 0)), rotulos_[i]->size()); }
 
     QImage Desenha(const QRect& area) {
         QImage imagem(area.size(), QImage::Format_RGB32);
@@ -105,7 +103,7 @@ private:
     std::vector<QLabel*> rotulos_;
 };
 
-} // namespace
+}   // namespace
 
 std::optional<Contadores> LeContadoresDaImagem(const QImage& foto, const Contadores& limite, std::string* motivo) {
     Referencia ref;
@@ -158,4 +156,4 @@ std::optional<Contadores> LeContadoresDaImagem(const QImage& foto, const Contado
     return std::nullopt;
 }
 
-} // namespace velmora::test::e2e
+}   // namespace velmora::test::e2e

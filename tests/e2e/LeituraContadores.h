@@ -20,4 +20,4 @@ namespace velmora::test::e2e {
 std::optional<Contadores> LeContadoresDaImagem(const QImage& janela, const Contadores& limite,
                                                std::string* motivo = nullptr);
 
-} // namespace velmora::test::e2e
+}   // namespace velmora::test::e2e

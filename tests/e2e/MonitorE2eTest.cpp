@@ -241,5 +241,5 @@ TEST_F(MonitorE2e, StartUpHandsOverToTheUpdaterWhenTheUpdateFolderHasAnotherVers
     EXPECT_EQ(registro, "@F1\n@MX:\\Update\n@E" + codificada + "\n@AvelmoraMonitorMDFe\n");
 }
 
-} // namespace
-} // namespace velmora::test::e2e
+}   // namespace
+}   // namespace velmora::test::e2e

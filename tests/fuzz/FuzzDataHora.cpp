@@ -38,7 +38,7 @@ bool Digitos(const std::string& text, size_t first, size_t count) {
     return true;
 }
 
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string texto(reinterpret_cast<const char*>(data), size);
@@ -56,11 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (velmora::platform::Utf8Length(saida) > 19) Falha("longer than a date-time", texto, saida);
     }
     // yyyy-mm-ddThh:mm:ss followed by any text (an offset, fractions).
-    if (velmora::platform::IsValidUtf8(texto) && Digitos(texto, 1, 4) && texto[4] == '-' && Digitos(texto, 6, 2) && texto[7] == '-' && Digitos(texto, 9, 2) &&
-        texto[10] == 'T' && Digitos(texto, 12, 2) && texto[13] == ':' && Digitos(texto, 15, 2) && texto[16] == ':' &&
-        Digitos(texto, 18, 2)) {
-        std::string esperado = texto.substr(8, 2) + "." + texto.substr(5, 2) + "." + texto.substr(0, 4) + " " +
-                               texto.substr(11, 8);
+    if (velmora::platform::IsValidUtf8(texto) && Digitos(texto, 1, 4) && texto[4] == '-' && Digitos(texto, 6, 2) &&
+        texto[7] == '-' && Digitos(texto, 9, 2) && texto[10] == 'T' && Digitos(texto, 12, 2) && texto[13] == ':' &&
+        Digitos(texto, 15, 2) && texto[16] == ':' && Digitos(texto, 18, 2)) {
+        std::string esperado =
+            texto.substr(8, 2) + "." + texto.substr(5, 2) + "." + texto.substr(0, 4) + " " + texto.substr(11, 8);
         if (saida != esperado) Falha("a well-formed date-time", texto, saida);
     }
     return 0;

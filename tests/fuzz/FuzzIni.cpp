@@ -69,15 +69,15 @@ std::pair<std::string, std::string> Proprios(const std::string& text) {
     return {section, key};
 }
 
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Arquivo arquivo;
     const std::string texto(reinterpret_cast<const char*>(data), size);
     auto [proprioSecao, proprioChave] = Proprios(texto);
     const std::vector<std::pair<std::string, std::string>> perguntas = {
-        {"Database", "path"}, {"Database", "Servidor"}, {"IniServidor", "nomearquivo"},
-        {proprioSecao, proprioChave}, {proprioSecao, "name"}, {"Database", proprioChave},
+        {"Database", "path"},         {"Database", "Servidor"}, {"IniServidor", "nomearquivo"},
+        {proprioSecao, proprioChave}, {proprioSecao, "name"},   {"Database", proprioChave},
     };
     const std::string padrao = "<padrao>";
 
@@ -88,9 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (valor.find_first_of("\r\n") != std::string::npos) Falha("a value spans lines", secao, chave);
         if (!velmora::platform::IsValidUtf8(valor)) Falha("a value is not UTF-8", secao, chave);
         const std::string nome = Lower(velmora::platform::Trim(chave));
-        const bool asciiName = std::all_of(nome.begin(), nome.end(), [](char c) {
-            return c != 0 && static_cast<unsigned char>(c) < 0x80;
-        });
+        const bool asciiName = std::all_of(nome.begin(), nome.end(),
+                                           [](char c) { return c != 0 && static_cast<unsigned char>(c) < 0x80; });
         if (asciiName && !nome.empty() && Lower(texto).find(nome) == std::string::npos && valor != padrao)
             Falha("a key that is not in the file read as \"" + valor + "\"", secao, chave);
         lidos.push_back(std::move(valor));
@@ -107,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     arquivo.Write(texto + "\r\n[ZzAcrescentada]\r\npath=zz\r\nnomearquivo=zz\r\n" + proprioChave + "=zz\r\n");
     for (size_t i = 0; i < perguntas.size(); ++i) {
-        if (velmora::platform::EqualsIgnoreCase(velmora::platform::Trim(perguntas[i].first), "ZzAcrescentada")) continue;
+        if (velmora::platform::EqualsIgnoreCase(velmora::platform::Trim(perguntas[i].first), "ZzAcrescentada"))
+            continue;
         if (ReadProfileString(arquivo.path, perguntas[i].first, perguntas[i].second, padrao) != lidos[i])
             Falha("a section appended at the end changed the value", perguntas[i].first, perguntas[i].second);
     }

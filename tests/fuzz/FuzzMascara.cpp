@@ -28,10 +28,8 @@ bool Referencia(const std::string& name, const std::string& mask) {
     for (size_t i = 1; i <= n.size(); ++i) {
         proxima[0] = 0;
         for (size_t j = 1; j <= m.size(); ++j) {
-            if (m[j - 1] == U'*')
-                proxima[j] = proxima[j - 1] || casa[j];
-            else
-                proxima[j] = casa[j - 1] && (m[j - 1] == U'?' || m[j - 1] == n[i - 1]);
+            if (m[j - 1] == U'*') proxima[j] = proxima[j - 1] || casa[j];
+            else proxima[j] = casa[j - 1] && (m[j - 1] == U'?' || m[j - 1] == n[i - 1]);
         }
         casa.swap(proxima);
     }
@@ -47,7 +45,7 @@ void Compara(const std::string& name, const std::string& mask) {
     }
 }
 
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 1024) return 0;   // the reference is quadratic

@@ -44,8 +44,25 @@ const std::string kCnpjOutra = "98765432000155";
 // Columns of mov_mdfe in table order (select *); the first three identify
 // the record and never change.
 enum ColunaMdfe {
-    kIdMdf, kCodNumerico, kChave, kLote, kStRecebto, kRecibo, kDhRecebto, kMediaResposta, kStLote, kProtocolo,
-    kDhProcessa, kStMdfe, kProtocoloEnc, kDhEnc, kStEnc, kProtocoloCan, kDhCan, kStCan, kColunas
+    kIdMdf,
+    kCodNumerico,
+    kChave,
+    kLote,
+    kStRecebto,
+    kRecibo,
+    kDhRecebto,
+    kMediaResposta,
+    kStLote,
+    kProtocolo,
+    kDhProcessa,
+    kStMdfe,
+    kProtocoloEnc,
+    kDhEnc,
+    kStEnc,
+    kProtocoloCan,
+    kDhCan,
+    kStCan,
+    kColunas
 };
 
 // The columns each kind of result may write on its record.
@@ -54,7 +71,8 @@ std::set<int> ColunasDoTipo() {
     if (kTipo == "processamento") return {kStLote, kProtocolo, kDhProcessa, kStMdfe};
     if (kTipo == "evento") return {kProtocoloEnc, kDhEnc, kStEnc, kProtocoloCan, kDhCan, kStCan};
     if (kTipo == "situacao")
-        return {kStLote, kProtocolo, kDhProcessa, kStMdfe, kProtocoloEnc, kDhEnc, kStEnc, kProtocoloCan, kDhCan, kStCan};
+        return {kStLote, kProtocolo, kDhProcessa,   kStMdfe, kProtocoloEnc,
+                kDhEnc,  kStEnc,     kProtocoloCan, kDhCan,  kStCan};
     return {};
 }
 
@@ -98,7 +116,8 @@ struct Bancada {
     std::vector<std::pair<std::string, std::string>> Arquivos(std::string_view entrada) const {
         const std::string texto(entrada);
         if (kTipo == "numero_lote") return {{tx::NomeNumeroLote(chave), texto}};
-        if (kTipo == "recibo") return {{tx::NomeNumeroLote(chave), tx::NumeroLote("42")}, {tx::NomeRecibo("42"), texto}};
+        if (kTipo == "recibo")
+            return {{tx::NomeNumeroLote(chave), tx::NumeroLote("42")}, {tx::NomeRecibo("42"), texto}};
         if (kTipo == "processamento") return {{"419000000000001-pro-rec.xml", texto}};
         if (kTipo == "evento") return {{tx::NomeEvento(chave), texto}};
         if (kTipo == "situacao") return {{tx::NomeSituacao(chave), texto}};
@@ -152,10 +171,12 @@ struct Bancada {
                      "dh_recebto_mdfe = null, qt_media_resposta_mdfe = null, cd_st_lote_mdfe = null, "
                      "NO_PROTOCOLO_MDFE = null, DH_PROCESSA_MDFE = null, CD_ST_MDFE = null, NO_PROTOCOLO_ENC_MDFE = "
                      "null, DH_PROCESSA_ENC_MDFE = null, CD_ST_ENC_MDFE = null, NO_PROTOCOLO_CAN_MDFE = null, "
-                     "DH_PROCESSA_CAN_MDFE = null, CD_ST_CAN_MDFE = null where id_mdf = " + std::to_string(alvo));
+                     "DH_PROCESSA_CAN_MDFE = null, CD_ST_CAN_MDFE = null where id_mdf = " +
+                     std::to_string(alvo));
             q.ExecSQL();
             q.SetSQL("update MOV_MDF_CONDUTOR set NO_PROTOCOLO_CONDUTOR = null, DH_PROCESSA_CONDUTOR = null, "
-                     "CD_ST_CONDUTOR = null where id_mdf_condutor = " + std::to_string(condutorAlvo));
+                     "CD_ST_CONDUTOR = null where id_mdf_condutor = " +
+                     std::to_string(condutorAlvo));
             q.ExecSQL();
             olhar->transaction.Commit();
         }
@@ -177,15 +198,16 @@ struct Bancada {
     bool mudou = false;
 };
 
-} // namespace
-} // namespace velmora::fuzz
+}   // namespace
+}   // namespace velmora::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace velmora;
     static fuzz::Bancada bancada;
     const auto arquivos = bancada.Arquivos(std::string_view(reinterpret_cast<const char*>(data), size));
     for (const auto& [nome, conteudo] : arquivos)
-        std::ofstream(bancada.retorno + nome, std::ios::binary).write(conteudo.data(), static_cast<std::streamsize>(conteudo.size()));
+        std::ofstream(bancada.retorno + nome, std::ios::binary)
+            .write(conteudo.data(), static_cast<std::streamsize>(conteudo.size()));
 
     bool erro = false, abortoSilencioso = false;
     try {

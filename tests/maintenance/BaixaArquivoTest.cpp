@@ -52,8 +52,7 @@ TEST(BaixaArquivo, OnlyACompleteSuccessfulAnswerCounts) {
 TEST(BaixaArquivo, SendsOneHttp11GetWithTheFixedHeaders) {
     test::TempDir dir;
     HttpTestServer server([](const std::string&) { return HttpAnswer{200, "x", {}}; });
-    ASSERT_TRUE(BaixaArquivo(server.Url() + "/update/Atualizacao/velmora%20Empresa/a.exe",
-                             dir.str() + "a.exe"));
+    ASSERT_TRUE(BaixaArquivo(server.Url() + "/update/Atualizacao/velmora%20Empresa/a.exe", dir.str() + "a.exe"));
 
     auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -67,8 +66,7 @@ TEST(BaixaArquivo, SendsOneHttp11GetWithTheFixedHeaders) {
 
 TEST(BaixaArquivo, FailsWhenNothingListens) {
     test::TempDir dir;
-    EXPECT_FALSE(BaixaArquivo("http://127.0.0.1:" + std::to_string(test::FreePort()) + "/a.exe",
-                              dir.str() + "a.exe"));
+    EXPECT_FALSE(BaixaArquivo("http://127.0.0.1:" + std::to_string(test::FreePort()) + "/a.exe", dir.str() + "a.exe"));
 }
 
 TEST(BaixaArquivo, ADestinationThatCannotBeCreatedIsAnError) {
@@ -98,5 +96,5 @@ TEST(EnderecoSite, BuiltInAddressUnlessTheEnvironmentNamesAnother) {
     }
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

@@ -73,7 +73,7 @@ int Wait(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-} // namespace
+}   // namespace
 
 HttpTestServer::HttpTestServer(Handler handler) : handler_(std::move(handler)) {
     listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -152,13 +152,13 @@ int RunProgram(const std::vector<std::string>& argv, const std::filesystem::path
 HttpsTestServer::HttpsTestServer(const std::filesystem::path& folder) {
     const auto key = (folder / "key.pem").string();
     const auto certificate = (folder / "cert.pem").string();
-    if (RunProgram({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out",
-                    certificate, "-days", "1", "-subj", "/CN=localhost"}) != 0)
+    if (RunProgram({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", certificate,
+                    "-days", "1", "-subj", "/CN=localhost"}) != 0)
         throw std::runtime_error("openssl could not make a certificate");
 
     port_ = FreePort();
-    pid_ = Spawn({"openssl", "s_server", "-accept", "127.0.0.1:" + std::to_string(port_), "-cert", certificate,
-                  "-key", key, "-WWW", "-quiet"},
+    pid_ = Spawn({"openssl", "s_server", "-accept", "127.0.0.1:" + std::to_string(port_), "-cert", certificate, "-key",
+                  key, "-WWW", "-quiet"},
                  folder);
 
     // Ready once it accepts a connection.
@@ -183,4 +183,4 @@ HttpsTestServer::~HttpsTestServer() {
 
 std::string HttpsTestServer::Url() const { return "https://127.0.0.1:" + std::to_string(port_); }
 
-} // namespace velmora::test
+}   // namespace velmora::test

@@ -27,8 +27,8 @@ public:
     HttpTestServer(const HttpTestServer&) = delete;
     HttpTestServer& operator=(const HttpTestServer&) = delete;
 
-    std::string Url() const;                  // "http://127.0.0.1:<port>"
-    std::vector<std::string> Requests() const;  // request heads seen so far
+    std::string Url() const;                     // "http://127.0.0.1:<port>"
+    std::vector<std::string> Requests() const;   // request heads seen so far
 
 private:
     void Serve();
@@ -63,4 +63,4 @@ private:
     pid_t pid_ = -1;
 };
 
-} // namespace velmora::test
+}   // namespace velmora::test

@@ -75,5 +75,5 @@ TEST(DataArquivo, ShortDateAndLongTimeWithoutTheTimeAtMidnight) {
     platform::OverrideLocale(std::nullopt);
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

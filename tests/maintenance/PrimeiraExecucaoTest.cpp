@@ -15,8 +15,7 @@ namespace fs = std::filesystem;
 // folder and a home whose desktop is the default one.
 class PrimeiraExecucaoTest : public ::testing::Test {
 protected:
-    PrimeiraExecucaoTest()
-        : home_("HOME", dir.str() + "home"), config_("XDG_CONFIG_HOME", dir.str() + "config") {
+    PrimeiraExecucaoTest() : home_("HOME", dir.str() + "home"), config_("XDG_CONFIG_HOME", dir.str() + "config") {
         fs::create_directories(dir.path() / "home/Desktop");
         fs::create_directories(dir.path() / "Sistema Velmora/Update");
         fs::create_directories(dir.path() / "Programa");
@@ -168,5 +167,5 @@ TEST(DesktopExecValue, QuotedAndEscapedForDesktopEntries) {
     for (const auto& c : cases) EXPECT_EQ(DesktopExecValue(c.program), c.exec) << c.program;
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

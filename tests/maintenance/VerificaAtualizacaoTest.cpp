@@ -54,11 +54,9 @@ void SetWriteTime(const fs::path& path, time_t when) {
 class VerificaAtualizacaoTest : public ::testing::Test {
 protected:
     VerificaAtualizacaoTest()
-        : home_("HOME", dir.str() + "home"),
-          config_("XDG_CONFIG_HOME", dir.str() + "config"),
+        : home_("HOME", dir.str() + "home"), config_("XDG_CONFIG_HOME", dir.str() + "config"),
           // Nothing listens there unless a test puts a server up.
-          site_("VELMORA_UPDATE_URL", "http://127.0.0.1:" + std::to_string(test::FreePort())),
-          session(db.Location()),
+          site_("VELMORA_UPDATE_URL", "http://127.0.0.1:" + std::to_string(test::FreePort())), session(db.Location()),
           m(ui) {
         fs::create_directories(dir.path() / "home/Desktop");
     }
@@ -83,9 +81,9 @@ protected:
     // An updater that writes its arguments, one a line, next to the tree.
     void PutUpdater() {
         const std::string log = dir.str() + "updater-argv";
-        const std::string script = dir.Write(Update("velmoraAtualizador.exe"),
-                                             "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + log + ".tmp'\nmv '" + log +
-                                                 ".tmp' '" + log + ".txt'\n");
+        const std::string script =
+            dir.Write(Update("velmoraAtualizador.exe"),
+                      "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + log + ".tmp'\nmv '" + log + ".tmp' '" + log + ".txt'\n");
         fs::permissions(script, fs::perms(0755));
     }
     // Download leftovers in the update folder: every workstation downloads
@@ -134,7 +132,7 @@ TEST_F(VerificaAtualizacaoTest, DebugMarkerBlocksTheWholeCheck) {
 TEST_F(VerificaAtualizacaoTest, MissingUpdaterIsDownloadedIntoANewUpdateFolder) {
     HttpTestServer server([](const std::string& request) {
         return request == std::string("GET ") + kDownloadPath + " HTTP/1.1" ? HttpAnswer{200, "updater v9", {}}
-                                                                             : HttpAnswer{404, "", {}};
+                                                                            : HttpAnswer{404, "", {}};
     });
     test::ScopedEnv site("VELMORA_UPDATE_URL", server.Url());
     Install();
@@ -232,8 +230,8 @@ TEST_F(VerificaAtualizacaoTest, EndsOrGoesOnWithoutHandingOver) {
         const char* name;
         int modo;
         std::optional<time_t> copyOffset;   // no copy at all when empty
-        bool updaterIsAFolder;               // so that it can be neither found nor fetched
-        std::string message;                 // with the update folder after it when not empty
+        bool updaterIsAFolder;              // so that it can be neither found nor fetched
+        std::string message;                // with the update folder after it when not empty
     };
     const std::string ending = ".\rO Sistema será finalizado.";
     const Case cases[] = {
@@ -254,10 +252,8 @@ TEST_F(VerificaAtualizacaoTest, EndsOrGoesOnWithoutHandingOver) {
         if (c.copyOffset) PutCopy(*c.copyOffset);
         HttpTestServer server([](const std::string&) { return HttpAnswer{200, "updater", {}}; });
         test::ScopedEnv site("VELMORA_UPDATE_URL", server.Url());
-        if (c.updaterIsAFolder)
-            fs::create_directories(dir.path() / Update("velmoraAtualizador.exe"));
-        else
-            PutUpdater();
+        if (c.updaterIsAFolder) fs::create_directories(dir.path() / Update("velmoraAtualizador.exe"));
+        else PutUpdater();
 
         if (c.message.empty()) {
             Check(c.modo);
@@ -327,8 +323,7 @@ TEST_P(HandOverTest, ADifferentCopyHandsOverToTheUpdaterAndExitsAtOnce) {
 
     // The updater may still be starting when the monitor is gone.
     const fs::path argvFile = tree + "updater-argv.txt";
-    for (int i = 0; i < 200 && !fs::exists(argvFile); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 200 && !fs::exists(argvFile); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::ifstream in(argvFile);
     std::vector<std::string> argv;
     for (std::string line; std::getline(in, line);) argv.push_back(line);
@@ -342,5 +337,5 @@ TEST_P(HandOverTest, ADifferentCopyHandsOverToTheUpdaterAndExitsAtOnce) {
 INSTANTIATE_TEST_SUITE_P(Copies, HandOverTest, ::testing::Values(time_t(-3600), time_t(3600)),
                          [](const auto& info) { return info.param < 0 ? "Older" : "Newer"; });
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

@@ -15,8 +15,8 @@ using Row = std::vector<std::optional<std::string>>;
 std::vector<Row> Parameters(test::TestDatabase& db) {
     std::vector<Row> rows;
     for (const char* id : {"1", "2"}) {
-        auto row = db.Row("select VERSAO_ERP, script_rodado from tab_parametro where id_parametro = " +
-                          std::string(id));
+        auto row =
+            db.Row("select VERSAO_ERP, script_rodado from tab_parametro where id_parametro = " + std::string(id));
         if (!row.empty()) rows.push_back(row);
     }
     return rows;
@@ -128,5 +128,5 @@ TEST(VersaoBanco, OnlyScriptRodadoPresentFailsAtTheFirstAlter) {
     EXPECT_EQ(db.Value("select script_rodado from tab_parametro"), "5");
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

@@ -31,7 +31,9 @@ protected:
         db.SetRootFolder(root);
     }
     void TearDown() override { platform::OverrideLocale(std::nullopt); }
-    void Start() { m.RunHandler([&] { m.FormCreate(); }); }
+    void Start() {
+        m.RunHandler([&] { m.FormCreate(); });
+    }
 
     test::TestDatabase db;
     test::ErpEnvironment env{db.Location()};
@@ -62,9 +64,9 @@ TEST_F(StartUp, AnErrorInTheFirstCycleIsShownAndTheTimerStaysOn) {
     env.StartErp();
     db.AddCompany("11111111000111");
     fs::create_directories(root + "11111111000111/Retorno");
-    db.Dir().Write("mdfe/11111111000111/Retorno/1-pro-rec.xml",
-                   "<retConsReciMDFe xmlns=\"" + std::string(transmissor::kNamespace) +
-                       "\"><cStat>104</cStat></retConsReciMDFe>");
+    db.Dir().Write("mdfe/11111111000111/Retorno/1-pro-rec.xml", "<retConsReciMDFe xmlns=\"" +
+                                                                    std::string(transmissor::kNamespace) +
+                                                                    "\"><cStat>104</cStat></retConsReciMDFe>");
     Start();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "velmora Monitor MDF-e");
@@ -139,5 +141,5 @@ TEST_F(StartUp, EndsBeforeTouchingAnythingWithoutItsConfiguration) {
     EXPECT_FALSE(ui.timer);
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

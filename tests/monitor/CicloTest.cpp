@@ -38,7 +38,9 @@ protected:
         ui.closed = 0;
         ui.messages.clear();
     }
-    void Tick() { m->RunHandler([&] { m->Timer1Timer(); }); }
+    void Tick() {
+        m->RunHandler([&] { m->Timer1Timer(); });
+    }
     bool Tree(const std::string& cnpj) { return fs::is_directory(Folder(cnpj, "Retorno/OK")); }
 
     std::unique_ptr<test::ErpEnvironment> env;
@@ -48,7 +50,8 @@ TEST_F(Cycle, OnlyEmittingCompaniesWithACnpjAreProcessed) {
     db.AddCompany("11111111000111", "S");
     db.AddCompany("22222222000122", "N");
     db.AddCompany("33333333000133", "s");
-    db.Exec("insert into cad_pessoa (id_pessoa, id_empresa, no_cnpj_cpf, st_emitente_mdfe) values (900, 900, null, 'S')");
+    db.Exec(
+        "insert into cad_pessoa (id_pessoa, id_empresa, no_cnpj_cpf, st_emitente_mdfe) values (900, 900, null, 'S')");
     db.AddCompany("44444444000144", "S");
     m->ProcessaEmpresas();
     EXPECT_TRUE(Tree("11111111000111"));
@@ -95,8 +98,9 @@ TEST_F(Cycle, AnErrorStopsThePassSilentlyAndTheNextTickTriesAgain) {
     m->ProcessaEmpresas();
     ASSERT_TRUE(ui.timer);
     // The second company's folder holds a processed lot without its protocol.
-    std::string bad = Drop("22222222000122", "1-pro-rec.xml",
-                           "<retConsReciMDFe xmlns=\"" + std::string(tx::kNamespace) + "\"><cStat>104</cStat></retConsReciMDFe>");
+    std::string bad =
+        Drop("22222222000122", "1-pro-rec.xml",
+             "<retConsReciMDFe xmlns=\"" + std::string(tx::kNamespace) + "\"><cStat>104</cStat></retConsReciMDFe>");
     Drop("33333333000133", "MDFe1-eve.err", "x");
     Tick();
     // Nothing interrupts the user, but the window says why it stopped; the
@@ -106,7 +110,7 @@ TEST_F(Cycle, AnErrorStopsThePassSilentlyAndTheNextTickTriesAgain) {
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.closed, 0);
     EXPECT_EQ(WhereIs("22222222000122", bad), "Retorno");
-    EXPECT_EQ(WhereIs("33333333000133", "MDFe1-eve.err"), "Retorno"); // the cycle stopped before it
+    EXPECT_EQ(WhereIs("33333333000133", "MDFe1-eve.err"), "Retorno");   // the cycle stopped before it
     EXPECT_EQ(ui.fileName, bad);
     EXPECT_EQ(ui.status, "Parado: Elemento protMDFe não encontrado no arquivo de retorno — " + bad);
 
@@ -130,8 +134,9 @@ TEST_F(Cycle, AnErrorStopsThePassSilentlyAndTheNextTickTriesAgain) {
 
 TEST_F(Cycle, ReiniciarAfterAStopRunsACycleAtOnce) {
     db.AddCompany("11111111000111");
-    std::string bad = Drop("11111111000111", "1-pro-rec.xml",
-                           "<retConsReciMDFe xmlns=\"" + std::string(tx::kNamespace) + "\"><cStat>104</cStat></retConsReciMDFe>");
+    std::string bad =
+        Drop("11111111000111", "1-pro-rec.xml",
+             "<retConsReciMDFe xmlns=\"" + std::string(tx::kNamespace) + "\"><cStat>104</cStat></retConsReciMDFe>");
     EXPECT_THROW(m->ProcessaEmpresas(), Error);
     fs::remove(Retorno("11111111000111") + bad);
     Drop("11111111000111", "MDFe1-eve.err", "x");
@@ -144,8 +149,8 @@ TEST_F(Cycle, ReiniciarAfterAStopRunsACycleAtOnce) {
 TEST_F(Cycle, TheExitCheckFollowsTheErpAndTheMarker) {
     struct Case {
         const char* what;
-        const char* erp;                      // nullptr: no ERP program runs
-        std::optional<std::string> marker;    // nullopt: no marker file
+        const char* erp;                     // nullptr: no ERP program runs
+        std::optional<std::string> marker;   // nullopt: no marker file
         bool ends;
     };
     const Case cases[] = {
@@ -157,7 +162,10 @@ TEST_F(Cycle, TheExitCheckFollowsTheErpAndTheMarker) {
         {"marker without line end", "velmoraEmpresa.exe", "DESCONECTAR", true},
         {"marker in small letters", "velmoraEmpresa.exe", "desconectar\r\n", false},
         {"marker with a trailing blank", "velmoraEmpresa.exe", "DESCONECTAR \r\n", false},
-        {"marker behind a byte-order mark", "velmoraEmpresa.exe", "\xEF\xBB\xBF" "DESCONECTAR\r\n", false},
+        {"marker behind a byte-order mark", "velmoraEmpresa.exe",
+         "\xEF\xBB\xBF"
+         "DESCONECTAR\r\n",
+         false},
         {"empty marker", "velmoraEmpresa.exe", "", false},
         {"marker says connected", "velmoraEmpresa.exe", "CONECTADO\r\nDESCONECTAR\r\n", false},
     };
@@ -182,7 +190,7 @@ TEST_F(Cycle, AMarkerHeldForWritingGivesItsMessageAndTheMonitorGoesOn) {
     pid_t holder = fork();
     if (holder == 0) {
         int fd = open((env->DataFolder() + "Conectado.txt").c_str(), O_RDWR);
-        struct flock lock{};
+        struct flock lock {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
         fcntl(fd, F_SETLK, &lock);
@@ -247,7 +255,7 @@ TEST_F(Cycle, ATickOrReiniciarDuringACycleNeverStartsASecondOne) {
     });
     Tick();
     EXPECT_EQ(cycles, 1);
-    EXPECT_EQ(ui.counterRedraws, 3);   // Reiniciar's reset, then one per company pass
+    EXPECT_EQ(ui.counterRedraws, 3);                    // Reiniciar's reset, then one per company pass
     EXPECT_EQ(m->contadores().iConsultasMDFeErro, 0);   // reset by Reiniciar after the count
     EXPECT_TRUE(ui.timer);
     EXPECT_EQ(ui.closed, 0);
@@ -285,12 +293,15 @@ TEST(GenericErrorBox, FullStopRule) {
     struct Case {
         std::string message, shown;
     } cases[] = {
-        {"Falha", "Falha."},      {"Falha.", "Falha."},    {"Falha!", "Falha!"},   // '!' is 33
-        {"Falha-", "Falha-"},     {"Falha\r", "Falha\r"},  {"Falha/", "Falha/."},  // '/' is 47
-        {"Valor 10", "Valor 10."}, {"", ""},              {"Ação", "Ação."},
+        {"Falha", "Falha."},       {"Falha.", "Falha."},
+        {"Falha!", "Falha!"},   // '!' is 33
+        {"Falha-", "Falha-"},      {"Falha\r", "Falha\r"},
+        {"Falha/", "Falha/."},   // '/' is 47
+        {"Valor 10", "Valor 10."}, {"", ""},
+        {"Ação", "Ação."},
     };
     for (const auto& c : cases) EXPECT_EQ(Monitor::TextoErroGenerico(c.message), c.shown) << c.message;
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

@@ -66,10 +66,8 @@ TEST_F(ThroughTheServer, AServerThatStopsAnsweringEndsTheProgramWithItsMessage) 
     }
     // The server goes away once the first file has been applied and filed.
     std::function<void()> watch = [&] {
-        if (Where(names[0]) == "Retorno/OK")
-            relay.Cut();
-        else
-            ui.Queue(watch);
+        if (Where(names[0]) == "Retorno/OK") relay.Cut();
+        else ui.Queue(watch);
     };
     ui.Queue(watch);
     m.RunHandler([&] { m.Timer1Timer(); });
@@ -94,5 +92,5 @@ TEST_F(ThroughTheServer, AServerThatStopsAnsweringEndsTheProgramWithItsMessage) 
     EXPECT_EQ(db->Value("select count(*) from mov_mdfe where CD_ST_ENC_MDFE is not null"), "1");
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

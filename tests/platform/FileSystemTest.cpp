@@ -38,17 +38,17 @@ TEST(MatchesMask, WildcardsCoverTheWholeNameIgnoringCase) {
         {"000000000000123-pro-rec.xml", "*-pro-rec.xml*", true},
         {"000000000000123-sit.xml.old", "*-sit.xml*", true},
         {"mdfe123-eve.xml", "MDFe*-eve.xml*", true},
-        {"000000000000123-pro-rec.err", "*-rec.err*", true},       // the overlap of the two error masks
+        {"000000000000123-pro-rec.err", "*-rec.err*", true},   // the overlap of the two error masks
         {"000000000000123-pro-rec.err", "*-pro-rec.err*", true},
         {"000000000000123-rec.err", "*-pro-rec.err*", false},
         {"123-MDFE.ERR", "*mdfe.err*", true},
         {"123-env-loterps.err", "*env-loterps.err*", true},
         {"123-eve.err", "*-eve.err*", true},
         {"123-eve.er", "*-eve.err*", false},
-        {"a-b-c-eve.err-x", "*-eve.err*", true},                   // backtracking over repeated parts
+        {"a-b-c-eve.err-x", "*-eve.err*", true},   // backtracking over repeated parts
         {"abc", "a?c", true},
         {"ac", "a?c", false},
-        {"a\xC3\xA7\xC3\xA3o.xml", "A?\xC3\x83O.XML", true},       // "?" is one character, accents fold
+        {"a\xC3\xA7\xC3\xA3o.xml", "A?\xC3\x83O.XML", true},   // "?" is one character, accents fold
         {"anything", "*", true},
         {"", "*", true},
         {"", "", true},
@@ -60,13 +60,15 @@ TEST(MatchesMask, WildcardsCoverTheWholeNameIgnoringCase) {
 
 TEST(ListFiles, PlainVisibleMatchingFilesInCaseInsensitiveOrder) {
     TempDir dir;
-    for (const char* name : {"b-sit.xml", "A-sit.xml", "c-SIT.XML.old", "a-sit.xml", "B-sit.xml", "x.txt", ".h-sit.xml"})
+    for (const char* name :
+         {"b-sit.xml", "A-sit.xml", "c-SIT.XML.old", "a-sit.xml", "B-sit.xml", "x.txt", ".h-sit.xml"})
         dir.Write(std::string("Retorno/") + name, "x");
     fs::create_directory(dir.path() / "Retorno/pasta-sit.xml");
     fs::create_symlink(dir.path() / "Retorno/x.txt", dir.path() / "Retorno/link-sit.xml");
 
     // Windows form with a trailing "\": the folder path as the processors make it.
-    std::vector<std::string> expected{"A-sit.xml", "a-sit.xml", "B-sit.xml", "b-sit.xml", "c-SIT.XML.old", "link-sit.xml"};
+    std::vector<std::string> expected{"A-sit.xml", "a-sit.xml",     "B-sit.xml",
+                                      "b-sit.xml", "c-SIT.XML.old", "link-sit.xml"};
     EXPECT_EQ(ListFiles(dir.str() + "Retorno\\", "*-sit.xml*"), expected);
     EXPECT_EQ(ListFiles(dir.str() + "Retorno", "nothing*"), std::vector<std::string>{});
 }
@@ -132,8 +134,8 @@ TEST(FolderServices, ExistenceAndSingleLevelCreation) {
 
     EXPECT_TRUE(CreateFolder(dir.str() + "MDFe\\"));
     EXPECT_TRUE(FolderExists(dir.str() + "MDFe"));
-    EXPECT_FALSE(CreateFolder(dir.str() + "MDFe"));                      // already there
-    EXPECT_FALSE(CreateFolder(dir.str() + "x\\y\\"));                    // parents are not made
+    EXPECT_FALSE(CreateFolder(dir.str() + "MDFe"));     // already there
+    EXPECT_FALSE(CreateFolder(dir.str() + "x\\y\\"));   // parents are not made
     EXPECT_FALSE(FolderExists(dir.str() + "x"));
 }
 
@@ -149,16 +151,17 @@ TEST(MoveFileReplace, ReplacesTheDestination) {
 TEST(MoveFileReplace, FailureLeavesTheFileWhereItWas) {
     TempDir dir;
     const std::string from = dir.Write("Retorno/1-sit.xml", "data");
-    EXPECT_FALSE(MoveFileReplace(from, dir.str() + "Erro\\1-sit.xml"));  // no such folder
+    EXPECT_FALSE(MoveFileReplace(from, dir.str() + "Erro\\1-sit.xml"));   // no such folder
     EXPECT_FALSE(MoveFileReplace(dir.str() + "Retorno\\none.xml", dir.str() + "Retorno\\x.xml"));
     fs::create_directory(dir.path() / "Retorno/pasta");
-    EXPECT_FALSE(MoveFileReplace(from, dir.str() + "Retorno\\pasta"));  // a folder is not replaced
+    EXPECT_FALSE(MoveFileReplace(from, dir.str() + "Retorno\\pasta"));   // a folder is not replaced
     EXPECT_EQ(dir.Read("Retorno/1-sit.xml"), "data");
 }
 
 TEST(MoveFileReplace, AcrossFileSystemsCopiesThenRemoves) {
     TempDir local;
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (stat(local.str().c_str(), &a) != 0 || stat("/dev/shm", &b) != 0 || a.st_dev == b.st_dev)
         GTEST_SKIP() << "no second file system at /dev/shm";
     char pattern[] = "/dev/shm/velmora-XXXXXX";
@@ -195,7 +198,7 @@ TEST(RenameFile, NeverReplaces) {
     EXPECT_TRUE(RenameFile(a, dir.str() + "c.exe"));
     EXPECT_FALSE(dir.Exists("a.exe"));
     EXPECT_EQ(dir.Read("c.exe"), "A");
-    EXPECT_FALSE(RenameFile(a, dir.str() + "d.exe"));  // the source is gone
+    EXPECT_FALSE(RenameFile(a, dir.str() + "d.exe"));   // the source is gone
 }
 
 TEST(CopyFile, FailIfExistsLeavesTheDestinationAlone) {
@@ -259,13 +262,16 @@ TEST(ReadFirstLine, RawBytesUpToTheFirstLineEnd) {
         {"DESCONECTAR\r\nresto", "DESCONECTAR"},
         {"DESCONECTAR\nresto", "DESCONECTAR"},
         {"first\rsecond", "first"},
-        {"DESCONECTAR", "DESCONECTAR"},              // no line end
-        {"\xEF\xBB\xBF" "DESCONECTAR\r\n", "\xEF\xBB\xBF" "DESCONECTAR"},  // the BOM is kept
+        {"DESCONECTAR", "DESCONECTAR"},   // no line end
+        {"\xEF\xBB\xBF"
+         "DESCONECTAR\r\n",
+         "\xEF\xBB\xBF"
+         "DESCONECTAR"},   // the BOM is kept
         {"desconectar \r\n", "desconectar "},
-        {"S\xE3o\n", "S\xE3o"},                     // bytes, not decoded
+        {"S\xE3o\n", "S\xE3o"},   // bytes, not decoded
         {"", ""},
         {"\r\n", ""},
-        {std::string(10000, 'x') + "\nmore", std::string(10000, 'x')},  // longer than one read
+        {std::string(10000, 'x') + "\nmore", std::string(10000, 'x')},   // longer than one read
     };
     for (const auto& c : cases) {
         const std::string file = dir.Write("Conectado.txt", c.content);
@@ -274,7 +280,7 @@ TEST(ReadFirstLine, RawBytesUpToTheFirstLineEnd) {
     }
     EXPECT_EQ(ReadFirstLine(dir.str() + "nada.txt"), std::nullopt);
     EXPECT_EQ(ReadFirstLineSharedRead(dir.str() + "nada.txt"), std::nullopt);
-    EXPECT_EQ(ReadFirstLine(dir.str()), std::nullopt);  // a folder cannot be read
+    EXPECT_EQ(ReadFirstLine(dir.str()), std::nullopt);   // a folder cannot be read
 }
 
 // Another program holding "Conectado.txt" with a lock of the given kind. The
@@ -296,7 +302,7 @@ public:
             char ok = fd >= 0 && fcntl(fd, F_SETLKW, &lock) == 0 ? '1' : '0';
             (void)!write(ready[1], &ok, 1);
             char ignored;
-            (void)!read(release[0], &ignored, 1);  // until the test closes its end
+            (void)!read(release[0], &ignored, 1);   // until the test closes its end
             _exit(0);
         }
         close(ready[1]);
@@ -328,14 +334,14 @@ TEST(ReadFirstLineSharedRead, FailsWhileAnotherProgramHoldsAWriteLock) {
         LockingProcess writer(file, F_WRLCK);
         ASSERT_TRUE(writer.Locked());
         EXPECT_EQ(ReadFirstLineSharedRead(dir.str() + "Dados\\Conectado.txt"), std::nullopt);
-        EXPECT_EQ(ReadFirstLine(file), "DESCONECTAR");  // the plain read does not care
+        EXPECT_EQ(ReadFirstLine(file), "DESCONECTAR");   // the plain read does not care
     }
-    EXPECT_EQ(ReadFirstLineSharedRead(file), "DESCONECTAR");  // released
+    EXPECT_EQ(ReadFirstLineSharedRead(file), "DESCONECTAR");   // released
 
     LockingProcess reader(file, F_RDLCK);
     ASSERT_TRUE(reader.Locked());
-    EXPECT_EQ(ReadFirstLineSharedRead(file), "DESCONECTAR");  // readers share
+    EXPECT_EQ(ReadFirstLineSharedRead(file), "DESCONECTAR");   // readers share
 }
 
-} // namespace
-} // namespace velmora::platform
+}   // namespace
+}   // namespace velmora::platform

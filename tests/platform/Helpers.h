@@ -13,8 +13,7 @@
 namespace velmora::test {
 
 // Polls `done` until it holds or `limit` has passed; tells which.
-inline bool WaitUntil(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() > end) return false;
@@ -23,4 +22,4 @@ inline bool WaitUntil(const std::function<bool()>& done,
     return true;
 }
 
-} // namespace velmora::test
+}   // namespace velmora::test

@@ -32,7 +32,7 @@ TEST(ReadProfileString, FollowsTheWindowsProfileRules) {
                                        "semigual\r\n"
                                        "[Outra]\r\n"
                                        "Servidor=outra\r\n"
-                                       "[database]\n"  // the same section again, LF line end
+                                       "[database]\n"   // the same section again, LF line end
                                        "Servidor=third\n"
                                        "porta=3050\n"
                                        "[Fim]");
@@ -42,20 +42,20 @@ TEST(ReadProfileString, FollowsTheWindowsProfileRules) {
         const char* expected;
     } cases[] = {
         {"IniServidor", "nomearquivo", "D:\\Srv\\Dados\\velmoraempresa.ini"},
-        {"INISERVIDOR", "NomeArquivo", "D:\\Srv\\Dados\\velmoraempresa.ini"},  // names ignore case
-        {"Database", "Servidor", "srv01"},                   // trimmed; the first of three wins
-        {"Database", "path", "D:\\Dados com espaco\\"},      // double quotes removed
-        {"Database", "name", "ERP.FDB"},                      // single quotes removed
-        {"Database", "vazio", ""},                            // present but empty: not the default
+        {"INISERVIDOR", "NomeArquivo", "D:\\Srv\\Dados\\velmoraempresa.ini"},   // names ignore case
+        {"Database", "Servidor", "srv01"},                                      // trimmed; the first of three wins
+        {"Database", "path", "D:\\Dados com espaco\\"},                         // double quotes removed
+        {"Database", "name", "ERP.FDB"},                                        // single quotes removed
+        {"Database", "vazio", ""},                                              // present but empty: not the default
         {"Database", "aspas", ""},
-        {"Database", "meia", "\"aberta"},                     // an unmatched quote stays
+        {"Database", "meia", "\"aberta"},   // an unmatched quote stays
         {"Database", "interna", "a\"b\"c"},
         {"Database", "mista", "\"x'"},
-        {"Database", "igual", "a=b"},                         // split at the first "="
-        {"Database", "semigual", "(default)"},                // a line without "=" is no key
+        {"Database", "igual", "a=b"},            // split at the first "="
+        {"Database", "semigual", "(default)"},   // a line without "=" is no key
         {"Database", "indented", "(default)"},
         {";name", "comentado", "(default)"},
-        {"Database", "porta", "3050"},                        // found in the repeated section
+        {"Database", "porta", "3050"},   // found in the repeated section
         {"Outra", "Servidor", "outra"},
         {"Fim", "x", "(default)"},
         {"Missing", "Servidor", "(default)"},
@@ -101,21 +101,20 @@ std::string Utf16(std::u16string_view text, bool bigEndian) {
 TEST(ReadProfileString, ReadsEveryEncodingAnEditorSaves) {
     // The same settings in each encoding; the profile rules (case-blind
     // names, trimming, quotes, comments, the first key wins) apply alike.
-    const std::u16string text =
-        u"; configura\u00E7\u00E3o\r\n"
-        u"[Database]\r\n"
-        u"  Path = \"C:\\Emiss\u00E3o\\\"  \r\n"
-        u";name=comentado\r\n"
-        u"name=ERP.FDB\r\n"
-        u"name=second\r\n"
-        u"[A\u00C7\u00DAcar]\n"
-        u"doce=\U0001F36C\n";
-    const std::string utf8 =
-        "; configura\xC3\xA7\xC3\xA3o\r\n[Database]\r\n  Path = \"C:\\Emiss\xC3\xA3o\\\"  \r\n"
-        ";name=comentado\r\nname=ERP.FDB\r\nname=second\r\n[A\xC3\x87\xC3\x9A" "car]\ndoce=\xF0\x9F\x8D\xAC\n";
-    const std::string ansi =
-        "; configura\xE7\xE3o\r\n[Database]\r\n  Path = \"C:\\Emiss\xE3o\\\"  \r\n"
-        ";name=comentado\r\nname=ERP.FDB\r\nname=second\r\n[A\xC7\xDA" "car]\ndoce=?\n";
+    const std::u16string text = u"; configura\u00E7\u00E3o\r\n"
+                                u"[Database]\r\n"
+                                u"  Path = \"C:\\Emiss\u00E3o\\\"  \r\n"
+                                u";name=comentado\r\n"
+                                u"name=ERP.FDB\r\n"
+                                u"name=second\r\n"
+                                u"[A\u00C7\u00DAcar]\n"
+                                u"doce=\U0001F36C\n";
+    const std::string utf8 = "; configura\xC3\xA7\xC3\xA3o\r\n[Database]\r\n  Path = \"C:\\Emiss\xC3\xA3o\\\"  \r\n"
+                             ";name=comentado\r\nname=ERP.FDB\r\nname=second\r\n[A\xC3\x87\xC3\x9A"
+                             "car]\ndoce=\xF0\x9F\x8D\xAC\n";
+    const std::string ansi = "; configura\xE7\xE3o\r\n[Database]\r\n  Path = \"C:\\Emiss\xE3o\\\"  \r\n"
+                             ";name=comentado\r\nname=ERP.FDB\r\nname=second\r\n[A\xC7\xDA"
+                             "car]\ndoce=?\n";
     struct Case {
         const char* encoding;
         std::string bytes;
@@ -132,15 +131,24 @@ TEST(ReadProfileString, ReadsEveryEncodingAnEditorSaves) {
         const std::string file = dir.Write("velmoraempresa.ini", c.bytes);
         EXPECT_EQ(ReadProfileString(file, "database", "PATH"), "C:\\Emiss\xC3\xA3o\\") << c.encoding;
         EXPECT_EQ(ReadProfileString(file, "Database", "name"), "ERP.FDB") << c.encoding;
-        EXPECT_EQ(ReadProfileString(file, "a\xC3\xA7\xC3\xBA" "car", "doce"), c.sweet) << c.encoding;
+        EXPECT_EQ(ReadProfileString(file,
+                                    "a\xC3\xA7\xC3\xBA"
+                                    "car",
+                                    "doce"),
+                  c.sweet)
+            << c.encoding;
         EXPECT_EQ(ReadProfileString(file, "Database", "missing", "(default)"), "(default)") << c.encoding;
     }
 
     // A surrogate without its partner and an odd last byte do not stop the
     // reading of what comes before them.
-    const std::string broken = Utf16(u"[S]\r\nk=a\xD800" u"b\r\n", false) + "x";
-    EXPECT_EQ(ReadProfileString(dir.Write("broken.ini", broken), "S", "k"), "a\xEF\xBF\xBD" "b");
+    const std::string broken = Utf16(u"[S]\r\nk=a\xD800"
+                                     u"b\r\n",
+                                     false) +
+                               "x";
+    EXPECT_EQ(ReadProfileString(dir.Write("broken.ini", broken), "S", "k"), "a\xEF\xBF\xBD"
+                                                                            "b");
 }
 
-} // namespace
-} // namespace velmora::platform
+}   // namespace
+}   // namespace velmora::platform

@@ -95,7 +95,8 @@ TEST_F(Journal, KeepsTheNewestLinesInFourFilesAtMost) {
     const int count = 2000;   // about 200 kB: dozens of rotations
     for (int i = 0; i < count; ++i) journal::Write("linha " + std::to_string(i) + " " + std::string(80, '.'));
 
-    EXPECT_EQ(FilesIn(folder), (std::set<std::string>{"monitor.log", "monitor.1.log", "monitor.2.log", "monitor.3.log"}));
+    EXPECT_EQ(FilesIn(folder),
+              (std::set<std::string>{"monitor.log", "monitor.1.log", "monitor.2.log", "monitor.3.log"}));
     // Oldest to newest, without a gap, ending with the last line written.
     std::vector<std::string> kept;
     for (const char* name : {"monitor.3.log", "monitor.2.log", "monitor.1.log", "monitor.log"}) {
@@ -117,7 +118,8 @@ TEST_F(Journal, RotatesAtAboutOneMegabyteByDefault) {
     const std::string line(1000, 'x');
     for (int i = 0; i < 4500; ++i) journal::Write(line);   // about 4.5 MB
 
-    EXPECT_EQ(FilesIn(dir.path()), (std::set<std::string>{"monitor.log", "monitor.1.log", "monitor.2.log", "monitor.3.log"}));
+    EXPECT_EQ(FilesIn(dir.path()),
+              (std::set<std::string>{"monitor.log", "monitor.1.log", "monitor.2.log", "monitor.3.log"}));
     for (const char* name : {"monitor.1.log", "monitor.2.log", "monitor.3.log"}) {
         EXPECT_GT(fs::file_size(dir.path() / name), 1000u * 1000u) << name;
         EXPECT_LE(fs::file_size(dir.path() / name), 1024u * 1024u) << name;
@@ -130,8 +132,7 @@ TEST_F(Journal, AFolderItCannotWriteToLeavesItClosedAndSilent) {
     TempDir dir;
     dir.Write("bloqueio", "a file, not a folder");
     dir.Write("pasta/monitor.log/x", "a folder where the journal file goes");
-    for (const std::string& folder :
-         {dir.str() + "bloqueio", dir.str() + "bloqueio/sub", dir.str() + "pasta"}) {
+    for (const std::string& folder : {dir.str() + "bloqueio", dir.str() + "bloqueio/sub", dir.str() + "pasta"}) {
         SCOPED_TRACE(folder);
         EXPECT_NO_THROW(journal::OpenAt(folder));
         EXPECT_EQ(journal::Folder(), "");
@@ -187,5 +188,5 @@ TEST_F(Journal, DefaultFolderFollowsXdgStateHomeElseHome) {
     EXPECT_EQ(Lines(dir.path() / "casa/.local/state/velmoraMonitorMDFe/monitor.log").size(), 0u);
 }
 
-} // namespace
-} // namespace velmora::platform
+}   // namespace
+}   // namespace velmora::platform

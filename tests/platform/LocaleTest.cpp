@@ -62,8 +62,10 @@ TEST_F(LocaleTest, GroupsThousandsWithAtLeastOneDigit) {
     };
     for (const auto& c : cases) EXPECT_EQ(FormatThousands(c.value), c.text) << c.value;
 
-    OverrideLocale(LocaleSettings{"%d/%m/%Y", "%H:%M:%S", "\xC2\xA0"});  // a multi-byte separator
-    EXPECT_EQ(FormatThousands(-1234567), "-1\xC2\xA0" "234\xC2\xA0" "567");
+    OverrideLocale(LocaleSettings{"%d/%m/%Y", "%H:%M:%S", "\xC2\xA0"});   // a multi-byte separator
+    EXPECT_EQ(FormatThousands(-1234567), "-1\xC2\xA0"
+                                         "234\xC2\xA0"
+                                         "567");
 }
 
 TEST_F(LocaleTest, ReadsTheUserLocaleFromTheEnvironment) {
@@ -100,7 +102,7 @@ TEST_F(LocaleTest, ReadsBrazilianSettingsWhenInstalled) {
 TEST_F(LocaleTest, NowIsTheLocalTime) {
     std::time_t before = std::time(nullptr);
     LocalDateTime now = Now();
-    std::tm local {};
+    std::tm local{};
     localtime_r(&before, &local);
     EXPECT_EQ(now.year, local.tm_year + 1900);
     EXPECT_EQ(now.month, local.tm_mon + 1);
@@ -109,5 +111,5 @@ TEST_F(LocaleTest, NowIsTheLocalTime) {
     EXPECT_NEAR(now.minute * 60 + now.second, local.tm_min * 60 + local.tm_sec, 2);
 }
 
-} // namespace
-} // namespace velmora::platform
+}   // namespace
+}   // namespace velmora::platform

@@ -34,7 +34,7 @@ TEST(ToNative, ResolvesDrivesAndSharesThroughTheWinePrefix) {
         {"\\\\srv01\\dados\\Conectado.txt", prefix + "/dosdevices/unc/srv01/dados/Conectado.txt"},
         {"/srv/mdfe/12345678000199\\Retorno\\", "/srv/mdfe/12345678000199/Retorno/"},
         {"/srv/mdfe/", "/srv/mdfe/"},
-        {"\\12345678000199\\Erro\\", "/12345678000199/Erro/"},  // the root "\" of an empty root setting
+        {"\\12345678000199\\Erro\\", "/12345678000199/Erro/"},   // the root "\" of an empty root setting
         {"Dados\\ERP.FDB", "Dados/ERP.FDB"},
         {"", ""},
     };
@@ -59,7 +59,7 @@ TEST(ToNative, DriveMapReachesRealFiles) {
 
     EXPECT_TRUE(FileExists("D:\\MDFe\\lote.xml"));
     EXPECT_TRUE(FolderExists("d:\\MDFe\\"));
-    EXPECT_FALSE(FileExists("C:\\MDFe\\lote.xml"));  // no drive C in this prefix
+    EXPECT_FALSE(FileExists("C:\\MDFe\\lote.xml"));   // no drive C in this prefix
 }
 
 // A Wine prefix whose drive X: is a real folder tree, as Wine lays it out
@@ -112,7 +112,8 @@ TEST_F(LetterCase, ARootStoredInAnotherCaseWorksInTheRealTree) {
 TEST_F(LetterCase, EachNameIsMatchedBelowTheDriveOrShareOnly) {
     fs::create_directories(drive_ / "a");
     fs::create_directories(drive_ / "A");
-    fs::create_directories(drive_ / "A\xC3\xA7\xC3\xBA" "car");   // "Açúcar"
+    fs::create_directories(drive_ / "A\xC3\xA7\xC3\xBA"
+                                    "car");   // "Açúcar"
     dir_.Write("driveX/MDFe/11222333000181/Retorno/Conectado.txt", "OK");
     const std::string nativeRoot = drive_.string() + "/";
     struct Case {
@@ -121,9 +122,12 @@ TEST_F(LetterCase, EachNameIsMatchedBelowTheDriveOrShareOnly) {
     } cases[] = {
         {"X:\\mdfe\\11222333000181\\retorno\\CONECTADO.TXT", X("/MDFe/11222333000181/Retorno/Conectado.txt")},
         {"x:/Mdfe/11222333000181/RETORNO/", X("/MDFe/11222333000181/Retorno/")},   // the trailing separator stays
-        {"X:\\a\\n.txt", X("/a/n.txt")},                                         // an exact match first
+        {"X:\\a\\n.txt", X("/a/n.txt")},                                           // an exact match first
         {"X:\\A\\n.txt", X("/A/n.txt")},
-        {"X:\\A\xC3\x87\xC3\x9A" "CAR\\", X("/A\xC3\xA7\xC3\xBA" "car/")},          // accented letters fold too
+        {"X:\\A\xC3\x87\xC3\x9A"
+         "CAR\\",
+         X("/A\xC3\xA7\xC3\xBA"
+           "car/")},   // accented letters fold too
         // A name with no match (a folder still to be made) and all after it
         // stay as written, even when a later name would match something.
         {"X:\\MDFE\\Novo\\retorno\\x.xml", X("/MDFe/Novo/retorno/x.xml")},
@@ -169,7 +173,8 @@ TEST(PathParts, SplitAtTheLastSeparatorOfEitherKind) {
     struct Case {
         std::string path, name, folder, folderWithSeparator;
     } cases[] = {
-        {"C:\\App\\Monitor\\velmoraMonitorMDFe.exe", "velmoraMonitorMDFe.exe", "C:\\App\\Monitor", "C:\\App\\Monitor\\"},
+        {"C:\\App\\Monitor\\velmoraMonitorMDFe.exe", "velmoraMonitorMDFe.exe", "C:\\App\\Monitor",
+         "C:\\App\\Monitor\\"},
         {"/usr/local/bin/velmoraMonitorMDFe", "velmoraMonitorMDFe", "/usr/local/bin", "/usr/local/bin/"},
         {"D:\\MDFe/123\\Retorno/a.xml", "a.xml", "D:\\MDFe/123\\Retorno", "D:\\MDFe/123\\Retorno/"},
         {"C:\\App\\Monitor\\", "", "C:\\App\\Monitor", "C:\\App\\Monitor\\"},
@@ -197,5 +202,5 @@ TEST(ExecutablePath, IsTheRunningProgramUnlessOverridden) {
     EXPECT_EQ(ExecutablePath(), real);
 }
 
-} // namespace
-} // namespace velmora::platform
+}   // namespace
+}   // namespace velmora::platform

@@ -13,5 +13,5 @@ TEST(CaptureProgramOutput, OutputOnlyWhenTheProgramEndsWell) {
     EXPECT_EQ(CaptureProgramOutput({}), std::nullopt);
 }
 
-} // namespace
-} // namespace velmora::platform
+}   // namespace
+}   // namespace velmora::platform

@@ -45,13 +45,12 @@ public:
         if (pid_ == 0) {
             close(fds[0]);
             body();
-            close(fds[1]);  // not an execv: say we are ready ourselves
+            close(fds[1]);   // not an execv: say we are ready ourselves
             for (;;) pause();
         }
         close(fds[1]);
         char ignored;
-        while (read(fds[0], &ignored, 1) < 0 && errno == EINTR) {
-        }
+        while (read(fds[0], &ignored, 1) < 0 && errno == EINTR) {}
         close(fds[0]);
     }
     ~ChildProcess() {
@@ -83,11 +82,11 @@ TEST(IsProcessRunning, FindsAProgramByItsFileName) {
     {
         ChildProcess child(program, {name, "30"});
         EXPECT_TRUE(IsProcessRunning(name));
-        EXPECT_TRUE(IsProcessRunning(upper));      // letter case is ignored
-        EXPECT_TRUE(IsProcessRunning(program));    // the whole name counts too
-        EXPECT_FALSE(IsProcessRunning("velmoraTeste-" + std::to_string(getpid())));  // no partial names
+        EXPECT_TRUE(IsProcessRunning(upper));                                         // letter case is ignored
+        EXPECT_TRUE(IsProcessRunning(program));                                       // the whole name counts too
+        EXPECT_FALSE(IsProcessRunning("velmoraTeste-" + std::to_string(getpid())));   // no partial names
     }
-    EXPECT_FALSE(IsProcessRunning(name));  // ended
+    EXPECT_FALSE(IsProcessRunning(name));   // ended
 }
 
 TEST(IsProcessRunning, FindsAWindowsProgramByItsFirstArgument) {
@@ -126,11 +125,11 @@ TEST(SplitCommandLine, WindowsRules) {
         {"a\"b c\"d", {"ab cd"}},
         {"\"\"", {""}},
         {"a \"\" b", {"a", "", "b"}},
-        {"C:\\dir\\ x", {"C:\\dir\\", "x"}},           // backslashes alone are literal
-        {"\"C:\\dir\\\\\" x", {"C:\\dir\\", "x"}},     // 2n backslashes + quote: n, the quote closes
-        {"a\\\"b", {"a\"b"}},                          // 2n+1: n and a literal quote
+        {"C:\\dir\\ x", {"C:\\dir\\", "x"}},         // backslashes alone are literal
+        {"\"C:\\dir\\\\\" x", {"C:\\dir\\", "x"}},   // 2n backslashes + quote: n, the quote closes
+        {"a\\\"b", {"a\"b"}},                        // 2n+1: n and a literal quote
         {"a\\\\\\\"b", {"a\\\"b"}},
-        {"\"a\"\"b\"", {"a\"b"}},                      // a doubled quote inside quotes
+        {"\"a\"\"b\"", {"a\"b"}},   // a doubled quote inside quotes
         {"\"open to the end", {"open to the end"}},
     };
     for (const auto& c : cases) EXPECT_EQ(SplitCommandLine(c.line), c.args) << c.line;
@@ -139,12 +138,13 @@ TEST(SplitCommandLine, WindowsRules) {
 // A script that records where it ran and what it got, one line each, and
 // publishes the record in one step so that the test never reads half of it.
 std::string WriteRecorder(const TempDir& dir, const std::string& relative, const std::string& record) {
-    const std::string script = dir.Write(relative,
-                                         "#!/bin/sh\n"
-                                         "{ pwd -P; for a in \"$0\" \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
-                                             record + ".tmp'\n"
-                                             "/bin/mv '" +
-                                             record + ".tmp' '" + record + "'\n");
+    const std::string script =
+        dir.Write(relative, "#!/bin/sh\n"
+                            "{ pwd -P; for a in \"$0\" \"$@\"; do printf '%s\\n' \"$a\"; done; } > '" +
+                                record +
+                                ".tmp'\n"
+                                "/bin/mv '" +
+                                record + ".tmp' '" + record + "'\n");
     fs::permissions(script, fs::perms::owner_all);
     return script;
 }
@@ -172,9 +172,8 @@ TEST(StartProgram, RunsWithTheSplitArgumentsInTheWorkingFolder) {
 
     int pid = StartProgram(script, "ARQUIVO=\"D:\\Meus Documentos\\a.xml\" COPIAS=1 \"\"", dir.str() + "work dir\\");
     EXPECT_GT(pid, 0);
-    EXPECT_EQ(ReadRecord(record),
-              (std::vector<std::string>{fs::canonical(dir.path() / "work dir").string(), script,
-                                        "ARQUIVO=D:\\Meus Documentos\\a.xml", "COPIAS=1", ""}));
+    EXPECT_EQ(ReadRecord(record), (std::vector<std::string>{fs::canonical(dir.path() / "work dir").string(), script,
+                                                            "ARQUIVO=D:\\Meus Documentos\\a.xml", "COPIAS=1", ""}));
     ExpectNoChildren();
 }
 
@@ -203,22 +202,22 @@ TEST(StartProgram, WindowsExecutableRunsThroughWine) {
     const std::string program = dir.Write("velmoraAtualizador.exe", std::string("MZ\x90\0\3", 5));
 
     EXPECT_GT(StartProgram(program, "@F1 @MD:\\Atualiza @A\"x y.exe\"", ""), 0);
-    EXPECT_EQ(ReadRecord(record), (std::vector<std::string>{fs::canonical(fs::current_path()).string(), wine, program, "@F1",
-                                                            "@MD:\\Atualiza", "@Ax y.exe"}));
+    EXPECT_EQ(ReadRecord(record), (std::vector<std::string>{fs::canonical(fs::current_path()).string(), wine, program,
+                                                            "@F1", "@MD:\\Atualiza", "@Ax y.exe"}));
     ExpectNoChildren();
 }
 
 TEST(StartProgram, ProgramThatCannotRunGivesMinusOne) {
     TempDir dir;
-    ScopedEnv path("PATH", dir.str() + "bin");  // no wine here
+    ScopedEnv path("PATH", dir.str() + "bin");   // no wine here
     const std::string data = dir.Write("leiame.txt", "text");
     fs::permissions(data, fs::perms::owner_all);
     const std::string windows = dir.Write("x.exe", "MZ");
     fs::permissions(windows, fs::perms::owner_all);
 
     EXPECT_EQ(StartProgram(dir.str() + "nada.exe", "", ""), -1);
-    EXPECT_EQ(StartProgram(dir.str() + "leiame.txt", "", ""), -1);  // executable bit, no format
-    EXPECT_EQ(StartProgram(windows, "", ""), -1);                   // a Windows program without wine
+    EXPECT_EQ(StartProgram(dir.str() + "leiame.txt", "", ""), -1);   // executable bit, no format
+    EXPECT_EQ(StartProgram(windows, "", ""), -1);                    // a Windows program without wine
     EXPECT_EQ(StartProgram("velmora-no-such-program", "", ""), -1);
     ExpectNoChildren();
 }
@@ -251,5 +250,5 @@ TEST(OpenWithDefaultApplication, SaysSoWhenNoOpenerCanBeStarted) {
     ExpectNoChildren();
 }
 
-} // namespace
-} // namespace velmora::platform
+}   // namespace
+}   // namespace velmora::platform

@@ -31,7 +31,7 @@ TEST_F(ErrorFiles, EachKindItsCounter) {
         {"000000000000042-rec.err", silent, "Erro", &Contadores::iLotesErro},   // no MDF-e test
         {"MDFe4126-sit.err", silent, "Erro", &Contadores::iConsultasMDFeErro},
         {"4126-sit.err", mentions, "Erro", &Contadores::iConsultasMDFeErro},
-        {"4126-sit.err.1", silent, "Retorno", nullptr},                          // fails the test
+        {"4126-sit.err.1", silent, "Retorno", nullptr},   // fails the test
         {"x-mdfe.err", silent, "Erro", &Contadores::iConfirmacaoErro},
         {"lote-env-loterps.err", mentions, "Erro", &Contadores::iConfirmacaoErro},
         {"lote2-env-loterps.err", silent, "Retorno", nullptr},
@@ -78,5 +78,5 @@ TEST_F(ErrorFiles, ANewerFileReplacesTheOneInErro) {
     EXPECT_EQ(ui.questions[0], "Ocorreu um erro na geração deste MDF-e. Deseja visualizar o arquivo de erro?");
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

@@ -31,7 +31,8 @@ protected:
     }
     std::vector<std::optional<std::string>> Row() {
         return db.Row("select NO_LOTE_MDFE, cd_st_recebto_mdfe, no_recibo_mdfe, cast(dh_recebto_mdfe as varchar(24)), "
-                      "qt_media_resposta_mdfe from mov_mdfe where id_mdf = " + std::to_string(id));
+                      "qt_media_resposta_mdfe from mov_mdfe where id_mdf = " +
+                      std::to_string(id));
     }
     int company = 0, id = 0;
     std::string key;
@@ -168,5 +169,5 @@ TEST(LotNumberStatements, ReceiptText) {
               "qt_media_resposta_mdfe = null where id_mdf = 1");
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

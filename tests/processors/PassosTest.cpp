@@ -42,7 +42,7 @@ TEST(TextFunctions, ConverteDataHora) {
         {"2015-03-10T14:25:30-03:00", "10.03.2015 14:25:30"},
         {"2019-05-10T14:23:11+01:00", "10.05.2019 14:23:11"},   // the offset is dropped, not applied
         {"2015-03-10T14:25:30", "10.03.2015 14:25:30"},
-        {"", ".. "},                                           // the database refuses it later
+        {"", ".. "},   // the database refuses it later
         {"2015-03-10", "10.03.2015 "},
     };
     for (const auto& c : cases) EXPECT_EQ(ConverteDataHora(c.in), c.out) << c.in;
@@ -91,7 +91,8 @@ TEST(MdfeTest, NameOrFirstLine) {
         std::string content;
         bool passes;
     } cases[] = {
-        {"1-rec.xml", "<?xml version=\"1.0\"?><retEnviMDFe xmlns=\"" + ns + "\"><cStat>103</cStat></retEnviMDFe>", true},
+        {"1-rec.xml", "<?xml version=\"1.0\"?><retEnviMDFe xmlns=\"" + ns + "\"><cStat>103</cStat></retEnviMDFe>",
+         true},
         {"2-rec.xml", "<?xml version=\"1.0\"?>\r\n<retEnviMDFe xmlns=\"" + ns + "\"/>", false},
         {"3-rec.xml", "<retEnviNFe xmlns=\"http://www.portalfiscal.inf.br/nfe\"/>", false},
         {"4-rec.xml", "<r xmlns=\"HTTP://WWW.PORTALFISCAL.INF.BR/MDFE\"/>", false},   // exact, letter case included
@@ -146,5 +147,5 @@ TEST(WalkList, NameOrderArrivalsAndSteppingPast) {
     EXPECT_THROW(missing.Start(dir.str() + "nope/", "*"), Error);
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

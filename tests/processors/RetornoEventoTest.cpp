@@ -27,7 +27,8 @@ protected:
     void Reset() {
         db.Exec("update mov_mdfe set NO_PROTOCOLO_ENC_MDFE = null, DH_PROCESSA_ENC_MDFE = null, CD_ST_ENC_MDFE = null, "
                 "NO_PROTOCOLO_CAN_MDFE = null, DH_PROCESSA_CAN_MDFE = null, CD_ST_CAN_MDFE = null");
-        db.Exec("update MOV_MDF_CONDUTOR set NO_PROTOCOLO_CONDUTOR = null, DH_PROCESSA_CONDUTOR = null, CD_ST_CONDUTOR = null");
+        db.Exec("update MOV_MDF_CONDUTOR set NO_PROTOCOLO_CONDUTOR = null, DH_PROCESSA_CONDUTOR = null, CD_ST_CONDUTOR "
+                "= null");
         m->RunHandler([&] { m->BitBtn2Click(); });
         ui.questions.clear();
         fs::remove_all(Folder(kCnpj, "Retorno/OK"));
@@ -36,9 +37,11 @@ protected:
     // Closing, cancellation and driver columns: protocol, status.
     std::vector<std::optional<std::string>> Written() {
         auto mdfe = db.Row("select NO_PROTOCOLO_ENC_MDFE, CD_ST_ENC_MDFE, NO_PROTOCOLO_CAN_MDFE, CD_ST_CAN_MDFE from "
-                           "mov_mdfe where id_mdf = " + std::to_string(id));
+                           "mov_mdfe where id_mdf = " +
+                           std::to_string(id));
         auto condutor = db.Row("select NO_PROTOCOLO_CONDUTOR, CD_ST_CONDUTOR from MOV_MDF_CONDUTOR where "
-                               "id_mdf_condutor = " + std::to_string(driver));
+                               "id_mdf_condutor = " +
+                               std::to_string(driver));
         mdfe.insert(mdfe.end(), condutor.begin(), condutor.end());
         return mdfe;
     }
@@ -66,19 +69,87 @@ TEST_F(EventResult, EveryOutcome) {
         return c;
     };
     const Case cases[] = {
-        {"key not found", "110112", "135", p, false, {n, n, n, n, n, n}, "Erro", counters(&Contadores::iConfirmacaoErro), 1},
-        {"no protocol", "110112", "135", "", true, {n, n, n, n, n, n}, "Erro",
-         counters(&Contadores::iConfirmacaoErro, &Contadores::iMDFeErro), 1},
-        {"closing registered", "110112", "135", p, true, {p, "135", n, n, n, n}, "OK", counters(&Contadores::iMDFeEncerrada), 0},
-        {"closing refused", "110112", "631", p, true, {p, "631", n, n, n, n}, "Erro",
-         counters(&Contadores::iConfirmacaoErro, &Contadores::iMDFeErro), 1},
-        {"cancellation registered", "110111", "135", p, true, {n, n, p, "135", n, n}, "OK", counters(&Contadores::iMDFeCancelada), 0},
-        {"cancellation refused", "110111", "218", p, true, {n, n, p, "218", n, n}, "Erro",
-         counters(&Contadores::iConfirmacaoErro, &Contadores::iMDFeErro), 1},
-        {"driver registered", "110114", "135", p, true, {n, n, n, n, p, "135"}, "OK", counters(&Contadores::iConfirmacaoRecebida), 0},
-        {"driver refused", "110114", "580", p, true, {n, n, n, n, p, "580"}, "Erro",
-         counters(&Contadores::iConfirmacaoErro, &Contadores::iMDFeErro), 1},
-        {"an event this monitor does not record", "110116", "135", p, true, {n, n, n, n, n, n}, "Retorno", Contadores{}, 0},
+        {"key not found",
+         "110112",
+         "135",
+         p,
+         false,
+         {n, n, n, n, n, n},
+         "Erro",
+         counters(&Contadores::iConfirmacaoErro),
+         1},
+        {"no protocol",
+         "110112",
+         "135",
+         "",
+         true,
+         {n, n, n, n, n, n},
+         "Erro",
+         counters(&Contadores::iConfirmacaoErro, &Contadores::iMDFeErro),
+         1},
+        {"closing registered",
+         "110112",
+         "135",
+         p,
+         true,
+         {p, "135", n, n, n, n},
+         "OK",
+         counters(&Contadores::iMDFeEncerrada),
+         0},
+        {"closing refused",
+         "110112",
+         "631",
+         p,
+         true,
+         {p, "631", n, n, n, n},
+         "Erro",
+         counters(&Contadores::iConfirmacaoErro, &Contadores::iMDFeErro),
+         1},
+        {"cancellation registered",
+         "110111",
+         "135",
+         p,
+         true,
+         {n, n, p, "135", n, n},
+         "OK",
+         counters(&Contadores::iMDFeCancelada),
+         0},
+        {"cancellation refused",
+         "110111",
+         "218",
+         p,
+         true,
+         {n, n, p, "218", n, n},
+         "Erro",
+         counters(&Contadores::iConfirmacaoErro, &Contadores::iMDFeErro),
+         1},
+        {"driver registered",
+         "110114",
+         "135",
+         p,
+         true,
+         {n, n, n, n, p, "135"},
+         "OK",
+         counters(&Contadores::iConfirmacaoRecebida),
+         0},
+        {"driver refused",
+         "110114",
+         "580",
+         p,
+         true,
+         {n, n, n, n, p, "580"},
+         "Erro",
+         counters(&Contadores::iConfirmacaoErro, &Contadores::iMDFeErro),
+         1},
+        {"an event this monitor does not record",
+         "110116",
+         "135",
+         p,
+         true,
+         {n, n, n, n, n, n},
+         "Retorno",
+         Contadores{},
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -162,7 +233,11 @@ TEST_F(EventResult, BadDocumentsEndThePassWithTheFileInPlace) {
         {"no infEvento", [](tx::Evento& e) { e.comInfEvento = false; }},
         {"no registration time", [](tx::Evento& e) { e.dhRegEvento = ""; }},
         {"payload in the status", [](tx::Evento& e) { e.cStat = "135 where 1=1"; }},
-        {"payload in the sequence number", [](tx::Evento& e) { e.tpEvento = "110114"; e.nSeqEvento = "1 or 1=1"; }},
+        {"payload in the sequence number",
+         [](tx::Evento& e) {
+             e.tpEvento = "110114";
+             e.nSeqEvento = "1 or 1=1";
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -177,5 +252,5 @@ TEST_F(EventResult, BadDocumentsEndThePassWithTheFileInPlace) {
     }
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

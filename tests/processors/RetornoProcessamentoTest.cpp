@@ -48,7 +48,8 @@ protected:
                        tx::ProcMDFe(key, "941260000000001"));
     }
     std::vector<std::optional<std::string>> Row() {
-        return db.Row("select cd_st_lote_mdfe, NO_PROTOCOLO_MDFE, cast(DH_PROCESSA_MDFE as varchar(24)), CD_ST_MDFE from mov_mdfe where id_mdf = " +
+        return db.Row("select cd_st_lote_mdfe, NO_PROTOCOLO_MDFE, cast(DH_PROCESSA_MDFE as varchar(24)), CD_ST_MDFE "
+                      "from mov_mdfe where id_mdf = " +
                       std::to_string(id));
     }
     int company = 0;
@@ -74,18 +75,26 @@ TEST_F(ProcessingResult, EveryOutcome) {
         return p;
     };
     const Case cases[] = {
-        {"lot processed, authorised", doc("104", "100", "941260000000001"), true, "104", "941260000000001", "100", "OK", 1, 0, 0, 0},
-        {"synchronous answer, authorised", doc("104", "100", "941260000000002", true), true, "104", "941260000000002", "100", "OK", 1, 0, 0, 0},
-        {"status 100 at the top", doc("100", "100", "941260000000003"), true, "100", "941260000000003", "100", "OK", 1, 0, 0, 0},
+        {"lot processed, authorised", doc("104", "100", "941260000000001"), true, "104", "941260000000001", "100", "OK",
+         1, 0, 0, 0},
+        {"synchronous answer, authorised", doc("104", "100", "941260000000002", true), true, "104", "941260000000002",
+         "100", "OK", 1, 0, 0, 0},
+        {"status 100 at the top", doc("100", "100", "941260000000003"), true, "100", "941260000000003", "100", "OK", 1,
+         0, 0, 0},
         {"MDF-e rejected", doc("104", "204", ""), true, "104", std::nullopt, "204", "Erro", 0, 1, 1, 1},
-        {"key not in the database", doc("104", "100", "941260000000004"), false, std::nullopt, std::nullopt, std::nullopt, "Erro", 0, 1, 0, 1},
-        {"lot not processed", doc("105", "100", "941260000000005"), true, std::nullopt, std::nullopt, std::nullopt, "Erro", 0, 1, 0, 1},
-        {"lot status with blanks", doc(" 104", "100", "941260000000006"), true, std::nullopt, std::nullopt, std::nullopt, "Erro", 0, 1, 0, 1},
-        {"lot status empty", doc("", "100", "941260000000007"), true, std::nullopt, std::nullopt, std::nullopt, "Erro", 0, 1, 0, 1},
+        {"key not in the database", doc("104", "100", "941260000000004"), false, std::nullopt, std::nullopt,
+         std::nullopt, "Erro", 0, 1, 0, 1},
+        {"lot not processed", doc("105", "100", "941260000000005"), true, std::nullopt, std::nullopt, std::nullopt,
+         "Erro", 0, 1, 0, 1},
+        {"lot status with blanks", doc(" 104", "100", "941260000000006"), true, std::nullopt, std::nullopt,
+         std::nullopt, "Erro", 0, 1, 0, 1},
+        {"lot status empty", doc("", "100", "941260000000007"), true, std::nullopt, std::nullopt, std::nullopt, "Erro",
+         0, 1, 0, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        db.Exec("update mov_mdfe set cd_st_lote_mdfe = null, NO_PROTOCOLO_MDFE = null, DH_PROCESSA_MDFE = null, CD_ST_MDFE = null");
+        db.Exec("update mov_mdfe set cd_st_lote_mdfe = null, NO_PROTOCOLO_MDFE = null, DH_PROCESSA_MDFE = null, "
+                "CD_ST_MDFE = null");
         m->RunHandler([&] { m->BitBtn2Click(); });
         ui.questions.clear();
         tx::Processamento p = c.doc;
@@ -212,5 +221,5 @@ TEST_F(ProcessingResult, PayloadInAnUnquotedValueNeverReachesTheDatabase) {
     EXPECT_EQ(db.Value("select count(*) from mov_mdfe where CD_ST_MDFE is not null"), "0");
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

@@ -54,7 +54,8 @@ TEST_F(StatusQuery, Outcomes) {
         int autorizadas, confirmacaoErro, mdfeErro;
     };
     const Case cases[] = {
-        {"key not in the database", tx::ChaveAcesso(kCnpj, 1, 1), "100", "100", std::nullopt, std::nullopt, "Erro", 0, 1, 1},
+        {"key not in the database", tx::ChaveAcesso(kCnpj, 1, 1), "100", "100", std::nullopt, std::nullopt, "Erro", 0,
+         1, 1},
         {"status not accepted", key, "217", "100", std::nullopt, std::nullopt, "Erro", 0, 1, 1},
         {"authorised", key, "100", "100", "100", "941260000000001", "OK", 1, 0, 0},
         {"cancelled", key, "101", "100", "101", "941260000000001", "OK", 1, 0, 0},
@@ -97,14 +98,18 @@ TEST_F(StatusQuery, EventOrders) {
     const std::string t1 = "2026-12-10T11:00:00-03:00", t2 = "2026-12-10T12:00:00-03:00";
     const std::optional<std::string> none;
     const Case cases[] = {
-        {"passage, passage, closing", {ev(kPassage, "", t1), ev(kPassage2, "", t1), ev(kClosing, "941260000000050", t2)},
+        {"passage, passage, closing",
+         {ev(kPassage, "", t1), ev(kPassage2, "", t1), ev(kClosing, "941260000000050", t2)},
          {"941260000000050", "2026-12-10 12:00:00.0000", "135", none, none, none}},
-        {"passage, cancellation, passage", {ev(kPassage, "", t1), ev(kCancel, "941260000000060", t2), ev(kPassage, "", t1)},
+        {"passage, cancellation, passage",
+         {ev(kPassage, "", t1), ev(kCancel, "941260000000060", t2), ev(kPassage, "", t1)},
          {none, none, none, "941260000000060", "2026-12-10 12:00:00.0000", "135"}},
         {"passage, passage", {ev(kPassage, "", t1), ev(kPassage2, "", t1)}, {none, none, none, none, none, none}},
-        {"closing first", {ev(kClosing, "941260000000070", t1), ev(kCancel, "941260000000071", t2)},
+        {"closing first",
+         {ev(kClosing, "941260000000070", t1), ev(kCancel, "941260000000071", t2)},
          {"941260000000070", "2026-12-10 11:00:00.0000", "135", none, none, none}},
-        {"driver inclusion first, then closing", {ev(kDriver, "", t1), ev(kClosing, "941260000000080", t2)},
+        {"driver inclusion first, then closing",
+         {ev(kDriver, "", t1), ev(kClosing, "941260000000080", t2)},
          {none, none, none, none, none, none}},
         {"closing with an empty protocol", {ev(kClosing, "", t1)}, {none, none, none, none, none, none}},
         {"no events", {}, {none, none, none, none, none, none}},
@@ -136,12 +141,14 @@ TEST_F(StatusQuery, MissingContainersEndThePassWithTheFileInPlace) {
         {"accepted status without protMDFe",
          "<retConsSitMDFe xmlns=\"" + ns + "\"><cStat>100</cStat></retConsSitMDFe>"},
         {"procEventoMDFe without eventoMDFe",
-         "<retConsSitMDFe xmlns=\"" + ns + "\"><cStat>100</cStat><protMDFe><infProt><dhRecbto>2026-12-10T10:00:00-03:00"
-         "</dhRecbto><cStat>204</cStat></infProt></protMDFe><procEventoMDFe/></retConsSitMDFe>"},
+         "<retConsSitMDFe xmlns=\"" + ns +
+             "\"><cStat>100</cStat><protMDFe><infProt><dhRecbto>2026-12-10T10:00:00-03:00"
+             "</dhRecbto><cStat>204</cStat></infProt></protMDFe><procEventoMDFe/></retConsSitMDFe>"},
         {"closing without detEvento",
-         "<retConsSitMDFe xmlns=\"" + ns + "\"><cStat>100</cStat><protMDFe><infProt><dhRecbto>2026-12-10T10:00:00-03:00"
-         "</dhRecbto><cStat>204</cStat></infProt></protMDFe><procEventoMDFe><eventoMDFe><infEvento><tpEvento>110112"
-         "</tpEvento></infEvento></eventoMDFe></procEventoMDFe></retConsSitMDFe>"},
+         "<retConsSitMDFe xmlns=\"" + ns +
+             "\"><cStat>100</cStat><protMDFe><infProt><dhRecbto>2026-12-10T10:00:00-03:00"
+             "</dhRecbto><cStat>204</cStat></infProt></protMDFe><procEventoMDFe><eventoMDFe><infEvento><tpEvento>110112"
+             "</tpEvento></infEvento></eventoMDFe></procEventoMDFe></retConsSitMDFe>"},
         {"not XML", "<retConsSitMDFe xmlns=\"" + ns + "\"><cStat>100</cSt"},
     };
     for (const auto& c : cases) {
@@ -152,5 +159,5 @@ TEST_F(StatusQuery, MissingContainersEndThePassWithTheFileInPlace) {
     }
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

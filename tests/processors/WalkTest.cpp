@@ -66,5 +66,5 @@ TEST_F(Walk, AMissingReturnFolderEndsThePass) {
     EXPECT_THROW(m->ProcessaPastaRetorno(Root() + "nowhere\\", kCnpj), Error);
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

@@ -48,7 +48,7 @@ std::string Utf16Le(const std::string& ascii) {
 // first, then filler, so that a name stays within the 255 bytes a Linux
 // file name may have.
 std::string Filler(size_t length) {
-    const std::string odd = "c\xC3\xB3pia 'nova' (A\xC3\xA7\xC3\xA3o) "; // cópia 'nova' (Ação)
+    const std::string odd = "c\xC3\xB3pia 'nova' (A\xC3\xA7\xC3\xA3o) ";   // cópia 'nova' (Ação)
     std::string text = odd;
     for (size_t chars = 20; chars < length; ++chars) text += 'x';
     return text;
@@ -167,7 +167,11 @@ TEST_F(BadInput, EveryFileEndsInOneFolderAndOnlyAppliedFilesWrite) {
         {"empty receipt error (no MDF-e test)", {"000000000000001-rec.err", "", "Erro"}, false, {}},
         {"empty event error named MDF-e", {"MDFe" + key + "-eve.err", "", "Erro"}, false, {}},
         {"empty status error not named MDF-e", {"1-sit.err", "", "Retorno"}, false, {}},
-        {"empty receipt: read as not there yet", {lotFile, lot, "OK"}, false, {Row(id)}, File{receiptName, "", "Retorno"}},
+        {"empty receipt: read as not there yet",
+         {lotFile, lot, "OK"},
+         false,
+         {Row(id)},
+         File{receiptName, "", "Retorno"}},
 
         // Cut short.
         {"truncated lot-number file", {lotFile, half(lot), "Retorno"}, true, {}},
@@ -182,7 +186,9 @@ TEST_F(BadInput, EveryFileEndsInOneFolderAndOnlyAppliedFilesWrite) {
         {"garbage event result", {tx::NomeEvento(key), Garbage(4096, 2), "Retorno"}, true, {}},
         {"garbage status result", {tx::NomeSituacao(key), Garbage(4096, 3), "Retorno"}, false, {}},
         {"garbage behind an MDF-e first line",
-         {tx::NomeSituacao(key), "<retConsSitMDFe xmlns=\"" + kNs + "\">\n" + Garbage(4096, 4), "Retorno"}, true, {}},
+         {tx::NomeSituacao(key), "<retConsSitMDFe xmlns=\"" + kNs + "\">\n" + Garbage(4096, 4), "Retorno"},
+         true,
+         {}},
         {"garbage receipt error", {"000000000000001-rec.err", Garbage(4096, 5), "Erro"}, false, {}},
 
         // Byte-order marks and other encodings.
@@ -202,10 +208,14 @@ TEST_F(BadInput, EveryFileEndsInOneFolderAndOnlyAppliedFilesWrite) {
         {"blanks, quotes and accents", {"MDFe" + key + " " + Filler(20) + "-eve.xml", closing, "OK"}, false, {Row(id)}},
         {"a double quote, which no Windows name has", {"MDFe\"" + key + "-eve.xml", closing, "Retorno"}, false, {}},
         {"a quote that would end the key's literal",
-         {"MDFe'; delete from mov_mdfe where ''='-eve.xml", Closing(""), "Erro"}, false, {}},
+         {"MDFe'; delete from mov_mdfe where ''='-eve.xml", Closing(""), "Erro"},
+         false,
+         {}},
         {"a Windows-1252 byte in the name", {"MDFe\xE7" + key + "-eve.xml", closing, "OK"}, false, {Row(id)}},
         {"250 characters, key from the name",
-         {"MDFe" + Filler(250 - 60) + "MDFe" + key + "-eve.xml", Closing(""), "OK"}, false, {Row(id)}},
+         {"MDFe" + Filler(250 - 60) + "MDFe" + key + "-eve.xml", Closing(""), "OK"},
+         false,
+         {Row(id)}},
         {"250 characters, status result", {Filler(250 - 52) + key + "-sit.xml", status, "OK"}, false, {Row(id)}},
         {"250 characters, lot-number file", {"MDFe" + Filler(250 - 64) + lotFile, lot, "OK"}, false, {Row(id)}},
     };
@@ -341,5 +351,5 @@ TEST_F(BadInput, AKeyPresentInTwoCompaniesUpdatesOneRecord) {
     EXPECT_EQ(m->contadores().iMDFeEncerrada, 2);
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

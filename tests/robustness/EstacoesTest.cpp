@@ -47,8 +47,7 @@ protected:
     void OtherPass() {
         try {
             other->ProcessaPastaRetorno(Root(), kCnpj);
-        } catch (const SilentAbort&) {
-        }
+        } catch (const SilentAbort&) {}
     }
 
     test::ScriptedUi otherUi;
@@ -68,7 +67,7 @@ TEST_F(Estacoes, AnAuthorisationTakenByAnotherWorkstationIsNotCountedOrPrintedAg
     RunPass(kCnpj);
 
     EXPECT_EQ(WhereIs(kCnpj, name), "OK");
-    EXPECT_EQ(otherUi.messages.size(), 1u); // the printing step, once
+    EXPECT_EQ(otherUi.messages.size(), 1u);   // the printing step, once
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(other->contadores().iMDFeAutorizada, 1);
     EXPECT_EQ(m->contadores(), Contadores{});
@@ -137,7 +136,7 @@ TEST_F(Estacoes, TheJournalTellsWhereEveryFileWent) {
     Settle(cnpj);
     tx::Evento e;
     e.chMDFe = key;
-    e.tpEvento = "310620"; // a passage registration: not the monitor's to record
+    e.tpEvento = "310620";   // a passage registration: not the monitor's to record
     const std::string left = Drop(kCnpj, tx::NomeEvento(key), tx::RetEventoMDFe(e));
     RunPass(cnpj);
     RunPass(kCnpj);
@@ -165,5 +164,5 @@ TEST_F(Estacoes, TheJournalTellsWhereEveryFileWent) {
     EXPECT_EQ(log.find(leftLine, first + 1), std::string::npos);
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

@@ -225,7 +225,8 @@ TEST_F(Fault, AFileDeletedBetweenTheListingAndItsTurnIsSteppedPast) {
         EXPECT_EQ(WhereIs(kCnpj, c.first), c.firstWhere);
         EXPECT_EQ(WhereIs(kCnpj, c.second), "");
         EXPECT_EQ(db.Row("select NO_LOTE_MDFE, CD_ST_MDFE, NO_PROTOCOLO_ENC_MDFE, cd_st_recebto_mdfe from mov_mdfe "
-                         "where id_mdf = " + std::to_string(id2)),
+                         "where id_mdf = " +
+                         std::to_string(id2)),
                   (test::Linha{std::nullopt, std::nullopt, std::nullopt, std::nullopt}));
         EXPECT_EQ(m->contadores().iConfirmacaoRecebida, 0);
         fs::remove(Folder(kCnpj, "Retorno/OK/") + c.first);
@@ -240,19 +241,30 @@ TEST_F(Fault, ADestinationThatCannotTakeFilesLeavesThemAfterTheirUpdateAndTheWal
         const char* what;
         const char* blocked;   // the destination folder made unusable
         std::vector<std::pair<std::string, std::string>> files;
-        const char* column;    // written before the move
+        const char* column;   // written before the move
         const char* written;
     };
     const Case cases[] = {
-        {"accepted closing, \\Retorno\\OK\\ unusable", "Retorno/OK", {{tx::NomeEvento(key), Closing(key)}},
-         "NO_PROTOCOLO_ENC_MDFE", "941260000000060"},
-        {"refused closing, \\Erro\\ unusable", "Erro", {{tx::NomeEvento(key), Closing(key, "631")}},
-         "CD_ST_ENC_MDFE", "631"},
-        {"status result, \\Retorno\\OK\\ unusable", "Retorno/OK", {{tx::NomeSituacao(key), tx::RetConsSitMDFe(s)}},
-         "CD_ST_MDFE", "100"},
-        {"lot and receipt, \\Retorno\\OK\\ unusable", "Retorno/OK",
+        {"accepted closing, \\Retorno\\OK\\ unusable",
+         "Retorno/OK",
+         {{tx::NomeEvento(key), Closing(key)}},
+         "NO_PROTOCOLO_ENC_MDFE",
+         "941260000000060"},
+        {"refused closing, \\Erro\\ unusable",
+         "Erro",
+         {{tx::NomeEvento(key), Closing(key, "631")}},
+         "CD_ST_ENC_MDFE",
+         "631"},
+        {"status result, \\Retorno\\OK\\ unusable",
+         "Retorno/OK",
+         {{tx::NomeSituacao(key), tx::RetConsSitMDFe(s)}},
+         "CD_ST_MDFE",
+         "100"},
+        {"lot and receipt, \\Retorno\\OK\\ unusable",
+         "Retorno/OK",
          {{tx::NomeNumeroLote(key), tx::NumeroLote("8")}, {tx::NomeRecibo("8"), tx::RetEnviMDFe(tx::Recibo{})}},
-         "cd_st_recebto_mdfe", "103"},
+         "cd_st_recebto_mdfe",
+         "103"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -306,5 +318,5 @@ TEST_F(Fault, AResultDroppedAgainUnderAHandledNameWaitsForTheNextPass) {
     EXPECT_EQ(db.Value("select CD_ST_ENC_MDFE from mov_mdfe where id_mdf = " + std::to_string(id)), "631");
 }
 
-} // namespace
-} // namespace velmora
+}   // namespace
+}   // namespace velmora

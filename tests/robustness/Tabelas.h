@@ -59,4 +59,4 @@ inline std::vector<std::string> LinhasMudadas(const Tabelas& antes, const Tabela
     return mudadas;
 }
 
-} // namespace velmora::test
+}   // namespace velmora::test

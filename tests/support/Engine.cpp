@@ -54,4 +54,4 @@ void EngineTest::RunPass(const std::string& cnpj) {
     m->ProcessaPastaRetorno(root_, cnpj);
 }
 
-} // namespace velmora::test
+}   // namespace velmora::test

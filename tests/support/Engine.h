@@ -44,4 +44,4 @@ private:
     std::string root_;
 };
 
-} // namespace velmora::test
+}   // namespace velmora::test

@@ -6,4 +6,4 @@ namespace {
 struct TestEnvironment {
     TestEnvironment() { setenv("QT_QPA_PLATFORM", "offscreen", 0); }
 } const testEnvironment;
-} // namespace
+}   // namespace

@@ -23,8 +23,7 @@ ErpEnvironment::ErpEnvironment(const std::string& databaseLocation) {
     dir_.Write("Sistema/velmoraempresa.ini", "[IniServidor]\r\nnomearquivo=" + ServerIni() + "\r\n");
     std::string folder = databaseLocation.substr(0, databaseLocation.find_last_of('/') + 1);
     std::string name = databaseLocation.substr(folder.size());
-    dir_.Write("Dados/velmoraempresa.ini",
-               "[Database]\r\nServidor=\r\npath=" + folder + "\r\nname=" + name + "\r\n");
+    dir_.Write("Dados/velmoraempresa.ini", "[Database]\r\nServidor=\r\npath=" + folder + "\r\nname=" + name + "\r\n");
     platform::OverrideExecutablePath(Program());
 }
 
@@ -60,4 +59,4 @@ void ErpEnvironment::PrepareCurrentUpdateFolder() const {
     fs::last_write_time(UpdateFolder() + "velmoraMonitorMDFe", fs::last_write_time(Program()));
 }
 
-} // namespace velmora::test
+}   // namespace velmora::test

@@ -40,4 +40,4 @@ private:
     pid_t erp_ = -1;
 };
 
-} // namespace velmora::test
+}   // namespace velmora::test

@@ -10,8 +10,8 @@
 
 namespace velmora::test {
 
-inline void SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute,
-                              int second, long nanoseconds = 0) {
+inline void SetLocalWriteTime(const std::string& path, int year, int month, int day, int hour, int minute, int second,
+                              long nanoseconds = 0) {
     std::tm local{};
     local.tm_year = year - 1900;
     local.tm_mon = month - 1;
@@ -25,4 +25,4 @@ inline void SetLocalWriteTime(const std::string& path, int year, int month, int 
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
-} // namespace velmora::test
+}   // namespace velmora::test

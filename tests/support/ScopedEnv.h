@@ -11,16 +11,12 @@ class ScopedEnv {
 public:
     ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
         if (const char* old = std::getenv(name_.c_str())) old_ = old;
-        if (value)
-            setenv(name_.c_str(), value->c_str(), 1);
-        else
-            unsetenv(name_.c_str());
+        if (value) setenv(name_.c_str(), value->c_str(), 1);
+        else unsetenv(name_.c_str());
     }
     ~ScopedEnv() {
-        if (old_)
-            setenv(name_.c_str(), old_->c_str(), 1);
-        else
-            unsetenv(name_.c_str());
+        if (old_) setenv(name_.c_str(), old_->c_str(), 1);
+        else unsetenv(name_.c_str());
     }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -30,4 +26,4 @@ private:
     std::optional<std::string> old_;
 };
 
-} // namespace velmora::test
+}   // namespace velmora::test

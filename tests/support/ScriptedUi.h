@@ -38,16 +38,25 @@ public:
         RunQueued();
     }
     void Sleep(std::chrono::milliseconds duration) override { slept += duration; }
-    void SetTimerEnabled(bool on) override { timer = on; timerChanges.push_back(on); }
+    void SetTimerEnabled(bool on) override {
+        timer = on;
+        timerChanges.push_back(on);
+    }
     bool TimerEnabled() const override { return timer; }
     void ShowFileName(const std::string& name) override {
         fileName = name;
         fileNames.push_back(name);
         if (!name.empty()) RunNext(atFileName);
     }
-    void ShowCounters(const Contadores& c) override { counters = c; ++counterRedraws; }
+    void ShowCounters(const Contadores& c) override {
+        counters = c;
+        ++counterRedraws;
+    }
     void ShowVersion(const std::string& text) override { version = text; }
-    void ShowStatus(const std::string& line) override { status = line; statuses.push_back(line); }
+    void ShowStatus(const std::string& line) override {
+        status = line;
+        statuses.push_back(line);
+    }
     void MostraMensagem(const std::string& text, bool confirm, bool autoClose) override {
         notices.push_back(text);
         (void)confirm;
@@ -100,4 +109,4 @@ private:
     }
 };
 
-} // namespace velmora::test
+}   // namespace velmora::test

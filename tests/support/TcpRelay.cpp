@@ -34,7 +34,7 @@ bool Forward(int from, int to) {
     return true;
 }
 
-} // namespace
+}   // namespace
 
 TcpRelay::TcpRelay(int targetPort) : targetPort_(targetPort) {
     int pipeEnds[2];
@@ -138,4 +138,4 @@ void TcpRelay::Run() {
     }
 }
 
-} // namespace velmora::test
+}   // namespace velmora::test

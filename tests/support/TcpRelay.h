@@ -46,4 +46,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace velmora::test
+}   // namespace velmora::test

@@ -37,8 +37,6 @@ std::string TempDir::Read(const std::string& relative) const {
     return text.str();
 }
 
-bool TempDir::Exists(const std::string& relative) const {
-    return std::filesystem::exists(path_ / relative);
-}
+bool TempDir::Exists(const std::string& relative) const { return std::filesystem::exists(path_ / relative); }
 
-} // namespace velmora::test
+}   // namespace velmora::test

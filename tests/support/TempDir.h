@@ -23,4 +23,4 @@ private:
     std::filesystem::path path_;
 };
 
-} // namespace velmora::test
+}   // namespace velmora::test

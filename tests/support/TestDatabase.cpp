@@ -26,7 +26,7 @@ std::string Quoted(const std::string& text) {
     return literal + "'";
 }
 
-} // namespace
+}   // namespace
 
 std::string FirebirdServer() {
     const char* server = std::getenv("VELMORA_FB_SERVER");
@@ -49,8 +49,7 @@ Session::Session(const std::string& location) {
 
 TestDatabase::TestDatabase(Access access) : path_((dir_.path() / "ERP.FDB").string()) {
     if (access == Access::Server) {
-        if (FirebirdServer().empty())
-            throw std::runtime_error("TestDatabase: VELMORA_FB_SERVER is not set");
+        if (FirebirdServer().empty()) throw std::runtime_error("TestDatabase: VELMORA_FB_SERVER is not set");
         location_ = FirebirdServer() + ":" + path_;
     } else {
         location_ = path_;
@@ -102,8 +101,7 @@ int TestDatabase::NextId(const std::string& table, const std::string& column) {
     return std::stoi(*Value("select coalesce(max(" + column + "), 0) + 1 from " + table));
 }
 
-void TestDatabase::AddVersionColumns(const std::optional<std::string>& versao,
-                                     std::optional<int> scriptRodado) {
+void TestDatabase::AddVersionColumns(const std::optional<std::string>& versao, std::optional<int> scriptRodado) {
     Exec("alter table tab_parametro add script_rodado integer");
     Exec("alter table tab_parametro add VERSAO_ERP varchar(30)");
     Exec("update tab_parametro set VERSAO_ERP = " + (versao ? Quoted(*versao) : "null") +
@@ -116,15 +114,15 @@ void TestDatabase::SetRootFolder(const std::string& folder) {
 
 void TestDatabase::AddUpdateLog(int number) {
     const int id = NextId("mov_log_atualizacao", "id_log_atualizacao");
-    Exec("insert into mov_log_atualizacao (id_log_atualizacao, no_log_atualizacao) values (" +
-         std::to_string(id) + ", " + std::to_string(number) + ")");
+    Exec("insert into mov_log_atualizacao (id_log_atualizacao, no_log_atualizacao) values (" + std::to_string(id) +
+         ", " + std::to_string(number) + ")");
 }
 
 int TestDatabase::AddCompany(const std::string& cnpj, const std::string& emitsMdfe) {
     const int id = NextId("cad_pessoa", "id_pessoa");
     Exec("insert into cad_pessoa (id_pessoa, id_empresa, nm_pessoa, no_cnpj_cpf, st_emitente_mdfe) values (" +
-         std::to_string(id) + ", " + std::to_string(id) + ", " + Quoted("Empresa " + std::to_string(id)) +
-         ", " + Quoted(cnpj) + ", " + Quoted(emitsMdfe) + ")");
+         std::to_string(id) + ", " + std::to_string(id) + ", " + Quoted("Empresa " + std::to_string(id)) + ", " +
+         Quoted(cnpj) + ", " + Quoted(emitsMdfe) + ")");
     return id;
 }
 
@@ -137,7 +135,7 @@ std::string KeyDigits(const std::string& key) {
     return digits;
 }
 
-} // namespace
+}   // namespace
 
 int TestDatabase::AddMdfe(int companyId, const std::string& key) {
     // cUF(2) AAMM(4) CNPJ(14) mod(2) serie(3) nMDF(9) tpEmis(1) cMDF(8) cDV(1)
@@ -150,8 +148,8 @@ int TestDatabase::AddMdfe(int companyId, const std::string& key, int number, int
     const int id = NextId("mov_mdf", "id_mdf");
     Exec("insert into mov_mdf (id_mdf, id_empresa, NO_DOC_MDF) values (" + std::to_string(id) + ", " +
          std::to_string(companyId) + ", " + std::to_string(number) + ")");
-    Exec("insert into mov_mdfe (id_mdf, NO_COD_NUMERICO_MDFE, cd_chave_acesso_mdfe) values (" +
-         std::to_string(id) + ", " + std::to_string(numericCode) + ", " + Quoted("MDFe" + digits) + ")");
+    Exec("insert into mov_mdfe (id_mdf, NO_COD_NUMERICO_MDFE, cd_chave_acesso_mdfe) values (" + std::to_string(id) +
+         ", " + std::to_string(numericCode) + ", " + Quoted("MDFe" + digits) + ")");
     return id;
 }
 
@@ -159,17 +157,16 @@ int TestDatabase::AddDriver(int mdfId, std::optional<int> eventSequence) {
     const int id = NextId("MOV_MDF_CONDUTOR", "id_mdf_condutor");
     Exec("insert into MOV_MDF_CONDUTOR (id_mdf_condutor, id_mdf, no_seq_evento, nm_condutor) values (" +
          std::to_string(id) + ", " + std::to_string(mdfId) + ", " +
-         (eventSequence ? std::to_string(*eventSequence) : "null") + ", " +
-         Quoted("Condutor " + std::to_string(id)) + ")");
+         (eventSequence ? std::to_string(*eventSequence) : "null") + ", " + Quoted("Condutor " + std::to_string(id)) +
+         ")");
     return id;
 }
 
 void TestDatabase::MakeServerAccessible() {
     Close();
     const passwd* user = getpwnam("firebird");
-    if (!user || chown(path_.c_str(), user->pw_uid, user->pw_gid) != 0 ||
-        chmod(path_.c_str(), 0660) != 0)
+    if (!user || chown(path_.c_str(), user->pw_uid, user->pw_gid) != 0 || chmod(path_.c_str(), 0660) != 0)
         throw std::runtime_error("cannot hand " + path_ + " to user firebird");
 }
 
-} // namespace velmora::test
+}   // namespace velmora::test

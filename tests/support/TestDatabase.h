@@ -41,8 +41,8 @@ public:
     TestDatabase& operator=(const TestDatabase&) = delete;
 
     const TempDir& Dir() const { return dir_; }
-    const std::string& Path() const { return path_; }          // the native file path
-    const std::string& Location() const { return location_; }  // what a Connection opens
+    const std::string& Path() const { return path_; }           // the native file path
+    const std::string& Location() const { return location_; }   // what a Connection opens
 
     // Runs one statement on the fixture's connection and commits it.
     void Exec(const std::string& sql);
@@ -91,4 +91,4 @@ private:
     std::unique_ptr<Session> helper_;
 };
 
-} // namespace velmora::test
+}   // namespace velmora::test

@@ -64,5 +64,5 @@ TEST_F(CenarioTest, DefectiveFilesStopThePassAndStay) {
     }
 }
 
-} // namespace
-} // namespace velmora::test
+}   // namespace
+}   // namespace velmora::test

@@ -114,9 +114,10 @@ inline void ConfereRegistros(const Plano& plano, TestDatabase& db) {
                 << "id_mdf " << linha.idMdf << ", " << transmissor::kColunasMdfe[i];
     }
     for (const auto& c : plano.condutores) {
-        auto lida = db.Row(
-            "select NO_PROTOCOLO_CONDUTOR, DH_PROCESSA_CONDUTOR, CD_ST_CONDUTOR from MOV_MDF_CONDUTOR where "
-            "id_mdf_condutor = " + std::to_string(c.id));
+        auto lida =
+            db.Row("select NO_PROTOCOLO_CONDUTOR, DH_PROCESSA_CONDUTOR, CD_ST_CONDUTOR from MOV_MDF_CONDUTOR where "
+                   "id_mdf_condutor = " +
+                   std::to_string(c.id));
         ASSERT_EQ(lida.size(), 3u) << "driver " << c.id;
         EXPECT_EQ(Texto(lida[0]), Texto(c.protocolo)) << "driver " << c.id;
         EXPECT_EQ(Texto(SemFracao(lida[1])), Texto(c.dataHora)) << "driver " << c.id;
@@ -150,8 +151,8 @@ inline std::string Contagem(const Contadores& c) {
            std::to_string(c.iConfirmacaoRecebida) + "/" + std::to_string(c.iMDFeAutorizada) + "/" +
            std::to_string(c.iMDFeCancelada) + "/" + std::to_string(c.iMDFeEncerrada) + "/" +
            std::to_string(c.iConsultasMDFe) + "/" + std::to_string(c.iSolicitacaoInconsistente) + " | " +
-           std::to_string(c.iLotesErro) + "/" + std::to_string(c.iConfirmacaoErro) + "/" +
-           std::to_string(c.iMDFeErro) + "/" + std::to_string(c.iConsultasMDFeErro);
+           std::to_string(c.iLotesErro) + "/" + std::to_string(c.iConfirmacaoErro) + "/" + std::to_string(c.iMDFeErro) +
+           "/" + std::to_string(c.iConsultasMDFeErro);
 }
 
-} // namespace velmora::test::conferencia
+}   // namespace velmora::test::conferencia

@@ -60,9 +60,12 @@ std::string Raiz(const std::string& conteudo) {
 }
 
 const std::map<std::string, std::string> kSchemaDaRaiz = {
-    {"retEnviMDFe", "retEnviMDFe_v3.00.xsd"},       {"retConsReciMDFe", "retConsReciMDFe_v3.00.xsd"},
-    {"retMDFe", "retMDFe_v3.00.xsd"},               {"retConsSitMDFe", "retConsSitMDFe_v3.00.xsd"},
-    {"retEventoMDFe", "retEventoMDFe_v3.00.xsd"},   {"mdfeProc", "procMDFe_v3.00.xsd"},
+    {"retEnviMDFe", "retEnviMDFe_v3.00.xsd"},
+    {"retConsReciMDFe", "retConsReciMDFe_v3.00.xsd"},
+    {"retMDFe", "retMDFe_v3.00.xsd"},
+    {"retConsSitMDFe", "retConsSitMDFe_v3.00.xsd"},
+    {"retEventoMDFe", "retEventoMDFe_v3.00.xsd"},
+    {"mdfeProc", "procMDFe_v3.00.xsd"},
     {"procEventoMDFe", "procEventoMDFe_v3.00.xsd"},
 };
 
@@ -180,9 +183,8 @@ TEST(TransmissorForma, StoredDocumentsAreDeclarationAndRootOnOneLine) {
 }
 
 TEST(TransmissorForma, LotNumberFileIsIndentedUtf8WithCrlfAndTheNumberUnpadded) {
-    EXPECT_EQ(tx::NumeroLote("42"),
-              "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<DadosLoteNfe>\r\n"
-              "  <NumeroLoteGerado>42</NumeroLoteGerado>\r\n</DadosLoteNfe>\r\n");
+    EXPECT_EQ(tx::NumeroLote("42"), "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<DadosLoteNfe>\r\n"
+                                    "  <NumeroLoteGerado>42</NumeroLoteGerado>\r\n</DadosLoteNfe>\r\n");
     EXPECT_EQ(tx::NomeRecibo("42"), "000000000000042-rec.xml");
     const std::string chave = tx::ChaveAcesso("12345678000195", 7, 12345678);
     EXPECT_EQ(tx::NomeNumeroLote(chave).size(), 60u);
@@ -213,5 +215,5 @@ TEST(TransmissorForma, AccessKeyCarriesNumberAndNumericCodeWhereTheLotNumberStep
     EXPECT_EQ(nome.substr(39, 8), "12345678");
 }
 
-} // namespace
-} // namespace velmora::test
+}   // namespace
+}   // namespace velmora::test

@@ -121,8 +121,21 @@ private:
 };
 
 enum Coluna {
-    kLote, kStRecebto, kRecibo, kDhRecebto, kMedia, kStLote, kProtocolo, kDhProcessa, kStMdfe,
-    kProtEnc, kDhEnc, kStEnc, kProtCan, kDhCan, kStCan
+    kLote,
+    kStRecebto,
+    kRecibo,
+    kDhRecebto,
+    kMedia,
+    kStLote,
+    kProtocolo,
+    kDhProcessa,
+    kStMdfe,
+    kProtEnc,
+    kDhEnc,
+    kStEnc,
+    kProtCan,
+    kDhCan,
+    kStCan
 };
 
 // ---- building blocks: one per kind of result, each with its expectation ----
@@ -152,7 +165,7 @@ void Lote(Construtor& b, const Registro& r, const std::optional<Recibo>& recibo,
 // A processing result of the record's lot (the receipt query's answer, or
 // the synchronous answer) with the MDF-e's own status inside.
 void Autorizacao(Construtor& b, const Registro& r, bool sincrono, const std::string& cStat,
-                    const std::string& nomeArquivo) {
+                 const std::string& nomeArquivo) {
     Processamento p;
     p.sincrono = sincrono;
     p.chMDFe = r.chave;
@@ -194,14 +207,32 @@ struct EventoPedido {
     bool semProtocolo = false;
     std::string sufixoNome;   // text after "-eve.xml" (an older copy)
     std::string hora = "18:30:00";
-    int variante = 0;         // tells protocols of two results apart
+    int variante = 0;   // tells protocols of two results apart
 
-    EventoPedido& ComStatus(std::string v) { cStat = std::move(v); return *this; }
-    EventoPedido& ComSequencia(std::string v) { nSeq = std::move(v); return *this; }
-    EventoPedido& SemProtocolo() { semProtocolo = true; return *this; }
-    EventoPedido& ComSufixo(std::string v) { sufixoNome = std::move(v); return *this; }
-    EventoPedido& AsHoras(std::string v) { hora = std::move(v); return *this; }
-    EventoPedido& Variante(int v) { variante = v; return *this; }
+    EventoPedido& ComStatus(std::string v) {
+        cStat = std::move(v);
+        return *this;
+    }
+    EventoPedido& ComSequencia(std::string v) {
+        nSeq = std::move(v);
+        return *this;
+    }
+    EventoPedido& SemProtocolo() {
+        semProtocolo = true;
+        return *this;
+    }
+    EventoPedido& ComSufixo(std::string v) {
+        sufixoNome = std::move(v);
+        return *this;
+    }
+    EventoPedido& AsHoras(std::string v) {
+        hora = std::move(v);
+        return *this;
+    }
+    EventoPedido& Variante(int v) {
+        variante = v;
+        return *this;
+    }
 };
 
 EventoPedido Pedido(std::string tpEvento) {
@@ -309,8 +340,7 @@ void Situacao_(Construtor& b, const Registro& r, const std::string& cStat, std::
         l[enc ? kDhEnc : kDhCan] = DataHoraBanco(gravado->dhEvento);
         l[enc ? kStEnc : kStCan] = "135";
     }
-    b.Retorno(NomeSituacao(r.chave), RetConsSitMDFe(s), Destino::Ok, Conta({&Contadores::iMDFeAutorizada}),
-              descricao);
+    b.Retorno(NomeSituacao(r.chave), RetConsSitMDFe(s), Destino::Ok, Conta({&Contadores::iMDFeAutorizada}), descricao);
 }
 
 // ---- scenarios ----
@@ -361,7 +391,8 @@ void Dia(Construtor& b) {
     const std::string d = ChaveDesconhecida(b.empresa(), 1);
     b.Retorno(NomeNumeroLote(d), NumeroLote("77"), Destino::Erro,
               Conta({&Contadores::iConfirmacaoErro, &Contadores::iLotesErro}), "número do lote de MDF-e desconhecido");
-    b.RetornoSemPergunta(NomeRecibo("77"), RetEnviMDFe(recibo08), Destino::Erro, "recibo que segue o lote desconhecido");
+    b.RetornoSemPergunta(NomeRecibo("77"), RetEnviMDFe(recibo08), Destino::Erro,
+                         "recibo que segue o lote desconhecido");
     Processamento emProcessamento;
     emProcessamento.cStatLote = "105";
     emProcessamento.comProtMDFe = false;
@@ -371,12 +402,12 @@ void Dia(Construtor& b) {
     Processamento desconhecido;
     desconhecido.chMDFe = ChaveDesconhecida(b.empresa(), 2);
     desconhecido.nRec = Numero15(190003, r[14].idMdf);
-    b.Retorno(NomeProcessamento(desconhecido.nRec), RetornoProcessamento(desconhecido), Destino::Erro,
-              erroConfirmacao, "autorização de MDF-e desconhecido");
+    b.Retorno(NomeProcessamento(desconhecido.nRec), RetornoProcessamento(desconhecido), Destino::Erro, erroConfirmacao,
+              "autorização de MDF-e desconhecido");
     Evento eventoDesconhecido;
     eventoDesconhecido.chMDFe = ChaveDesconhecida(b.empresa(), 3);
-    b.Retorno(NomeEvento(eventoDesconhecido.chMDFe), RetEventoMDFe(eventoDesconhecido), Destino::Erro,
-              erroConfirmacao, "encerramento de MDF-e desconhecido");
+    b.Retorno(NomeEvento(eventoDesconhecido.chMDFe), RetEventoMDFe(eventoDesconhecido), Destino::Erro, erroConfirmacao,
+              "encerramento de MDF-e desconhecido");
     Situacao situacaoDesconhecida;
     situacaoDesconhecida.chMDFe = ChaveDesconhecida(b.empresa(), 4);
     b.Retorno(NomeSituacao(situacaoDesconhecida.chMDFe), RetConsSitMDFe(situacaoDesconhecida), Destino::Erro,
@@ -386,8 +417,8 @@ void Dia(Construtor& b) {
     // starts is taken by the receipt-error step ("*-rec.err*" covers it).
     b.Retorno(ZerosEsquerdaLote(r[14]) + "-rec.err", ErroCompleto("Falha ao enviar o lote: tempo esgotado"),
               Destino::Erro, Conta({&Contadores::iLotesErro}), "erro do recibo");
-    b.Retorno("MDFe" + r[5].chave + "-sit.err", ErroCompleto("Falha na consulta da situação do MDF-e"),
-              Destino::Erro, Conta({&Contadores::iConsultasMDFeErro}), "erro da consulta da situação");
+    b.Retorno("MDFe" + r[5].chave + "-sit.err", ErroCompleto("Falha na consulta da situação do MDF-e"), Destino::Erro,
+              Conta({&Contadores::iConsultasMDFeErro}), "erro da consulta da situação");
     b.Retorno(Numero15(190004, r[14].idMdf) + "-pro-rec.err", ErroCompleto("Falha na consulta do recibo"),
               Destino::Erro, Conta({&Contadores::iLotesErro}), "erro da consulta do recibo (passo dos recibos)");
     b.Retorno(r[3].chave + "-mdfe.err", ErroCompleto("Falha ao assinar o MDF-e"), Destino::Erro, erroConfirmacao,
@@ -440,8 +471,8 @@ void Ruins(Construtor& b) {
     semChave.tpEvento = "";
     semChave.nSeqEvento = "";
     semChave.cStat = "220";
-    b.Retorno("MDFe-sem-chave-eve.xml", RetEventoMDFe(semChave), Destino::Erro,
-              Conta({&Contadores::iConfirmacaoErro}), "evento rejeitado com nome sem chave");
+    b.Retorno("MDFe-sem-chave-eve.xml", RetEventoMDFe(semChave), Destino::Erro, Conta({&Contadores::iConfirmacaoErro}),
+              "evento rejeitado com nome sem chave");
     // Files that are not recognised as MDF-e: they stay.
     Processamento p;
     p.chMDFe = r[2].chave;
@@ -492,7 +523,7 @@ void Defeito(Construtor& b, const std::string& tipo) {
     }
 }
 
-} // namespace
+}   // namespace
 
 const char* NomeDestino(Destino d) {
     switch (d) {
@@ -511,7 +542,8 @@ Contadores Plano::Total() const {
 }
 
 int Plano::Perguntas() const {
-    return static_cast<int>(std::count_if(arquivos.begin(), arquivos.end(), [](const Arquivo& a) { return a.pergunta; }));
+    return static_cast<int>(
+        std::count_if(arquivos.begin(), arquivos.end(), [](const Arquivo& a) { return a.pergunta; }));
 }
 
 const std::vector<Cenario>& Cenarios() {
@@ -540,9 +572,8 @@ Plano MontaPlano(const std::string& cenario, const Empresa& empresa, const std::
         if (cenario == k.nome) c = &k;
     if (!c) throw Error("cenário desconhecido: " + cenario);
     if (static_cast<int>(empresa.registros.size()) < c->registros)
-        throw Error("o cenário " + cenario + " precisa de " + std::to_string(c->registros) +
-                                    " MDF-e da empresa " + empresa.cnpj + "; há " +
-                                    std::to_string(empresa.registros.size()));
+        throw Error("o cenário " + cenario + " precisa de " + std::to_string(c->registros) + " MDF-e da empresa " +
+                    empresa.cnpj + "; há " + std::to_string(empresa.registros.size()));
     Construtor b(empresa, anoMes);
     // Every record of the company is expected as the scenario leaves it,
     // untouched ones included.
@@ -559,4 +590,4 @@ std::string DataHoraBanco(const std::string& d) {
     return d.substr(0, 10) + " " + d.substr(11, 8);
 }
 
-} // namespace velmora::transmissor
+}   // namespace velmora::transmissor

@@ -37,7 +37,7 @@ enum class Destino { Retorno, Ok, Erro, Guardado };
 const char* NomeDestino(Destino d);
 
 struct Arquivo {
-    std::string pasta;       // below the company folder, Windows form, ends in "\"
+    std::string pasta;   // below the company folder, Windows form, ends in "\"
     std::string nome;
     std::string conteudo;
     Destino destino = Destino::Retorno;
@@ -48,10 +48,11 @@ struct Arquivo {
 
 // The mov_mdfe columns the monitor writes, in this order.
 inline constexpr std::array<const char*, 15> kColunasMdfe = {
-    "NO_LOTE_MDFE",          "cd_st_recebto_mdfe",    "no_recibo_mdfe",        "dh_recebto_mdfe",
-    "qt_media_resposta_mdfe", "cd_st_lote_mdfe",      "NO_PROTOCOLO_MDFE",     "DH_PROCESSA_MDFE",
-    "CD_ST_MDFE",            "NO_PROTOCOLO_ENC_MDFE", "DH_PROCESSA_ENC_MDFE",  "CD_ST_ENC_MDFE",
-    "NO_PROTOCOLO_CAN_MDFE", "DH_PROCESSA_CAN_MDFE",  "CD_ST_CAN_MDFE"};
+    "NO_LOTE_MDFE",          "cd_st_recebto_mdfe",     "no_recibo_mdfe",
+    "dh_recebto_mdfe",       "qt_media_resposta_mdfe", "cd_st_lote_mdfe",
+    "NO_PROTOCOLO_MDFE",     "DH_PROCESSA_MDFE",       "CD_ST_MDFE",
+    "NO_PROTOCOLO_ENC_MDFE", "DH_PROCESSA_ENC_MDFE",   "CD_ST_ENC_MDFE",
+    "NO_PROTOCOLO_CAN_MDFE", "DH_PROCESSA_CAN_MDFE",   "CD_ST_CAN_MDFE"};
 
 // Values as the database gives them back as text: numbers in decimal,
 // date-times as "yyyy-mm-dd hh:mm:ss"; nullopt is null. A record starts with
@@ -73,8 +74,8 @@ struct Plano {
     std::vector<LinhaCondutor> condutores;   // every driver row of those records
     std::vector<std::string> impressoes;     // keys whose document the monitor prints
 
-    Contadores Total() const;                // the counters over all files
-    int Perguntas() const;                   // questions the monitor asks
+    Contadores Total() const;   // the counters over all files
+    int Perguntas() const;      // questions the monitor asks
 };
 
 // The scenarios the stand-in knows, and how many MDF-e records of the
@@ -99,4 +100,4 @@ Plano MontaPlano(const std::string& cenario, const Empresa& empresa, const std::
 // dropped, "2026-12-10T08:00:05-03:00" -> "2026-12-10 08:00:05".
 std::string DataHoraBanco(const std::string& dataHoraMdfe);
 
-} // namespace velmora::transmissor
+}   // namespace velmora::transmissor

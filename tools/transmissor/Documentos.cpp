@@ -15,9 +15,7 @@ std::string Opcional(const std::string& nome, const std::string& valor) {
     return valor.empty() ? "" : Elemento(nome, valor);
 }
 
-std::string Raiz(const std::string& nome) {
-    return "<" + nome + " xmlns=\"" + kNamespace + "\" versao=\"3.00\">";
-}
+std::string Raiz(const std::string& nome) { return "<" + nome + " xmlns=\"" + kNamespace + "\" versao=\"3.00\">"; }
 
 const char* const kVerAplic = "RS20261201120000";
 
@@ -33,7 +31,9 @@ std::string Assinatura(const std::string& referencia) {
     return "<Signature xmlns=\"http://www.w3.org/2000/09/xmldsig#\"><SignedInfo>"
            "<CanonicalizationMethod Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/>"
            "<SignatureMethod Algorithm=\"http://www.w3.org/2000/09/xmldsig#rsa-sha1\"/>"
-           "<Reference URI=\"#" + referencia + "\"><Transforms>"
+           "<Reference URI=\"#" +
+           referencia +
+           "\"><Transforms>"
            "<Transform Algorithm=\"http://www.w3.org/2000/09/xmldsig#enveloped-signature\"/>"
            "<Transform Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/></Transforms>"
            "<DigestMethod Algorithm=\"http://www.w3.org/2000/09/xmldsig#sha1\"/>"
@@ -115,12 +115,14 @@ std::string DocumentoMDFe(const std::string& chMDFe) {
            Elemento("CPF", "12345678909") + "</condutor>" + Elemento("tpRod", "02") + Elemento("tpCar", "02") +
            Elemento("UF", "PR") + "</veicTracao></rodo></infModal><infDoc><infMunDescarga>" +
            Elemento("cMunDescarga", "3550308") + Elemento("xMunDescarga", "SAO PAULO") + "<infNFe>" +
-           Elemento("chNFe", "41261212345678000195550010000012341000012340") + "</infNFe></infMunDescarga></infDoc>"
-           "<tot>" + Elemento("qNFe", "1") + Elemento("vCarga", "15000.00") + Elemento("cUnid", "01") +
+           Elemento("chNFe", "41261212345678000195550010000012341000012340") +
+           "</infNFe></infMunDescarga></infDoc>"
+           "<tot>" +
+           Elemento("qNFe", "1") + Elemento("vCarga", "15000.00") + Elemento("cUnid", "01") +
            Elemento("qCarga", "1000.0000") + "</tot></infMDFe>" + Assinatura(id) + "</MDFe>";
 }
 
-} // namespace
+}   // namespace
 
 std::string NumeroLote(const std::string& lote) {
     // Written by a .NET XML writer over UTF-8: byte-order mark and declaration.
@@ -149,7 +151,8 @@ std::string RetornoProcessamento(const Processamento& p) {
 
 std::string RetConsSitMDFe(const Situacao& s) {
     std::string texto = Raiz("retConsSitMDFe") + Elemento("tpAmb", "2") + Elemento("verAplic", kVerAplic) +
-                        Elemento("cStat", s.cStat) + Elemento("xMotivo", "Consulta de situacao") + Elemento("cUF", "41");
+                        Elemento("cStat", s.cStat) + Elemento("xMotivo", "Consulta de situacao") +
+                        Elemento("cUF", "41");
     if (s.comProtMDFe) texto += InfProt(s.chMDFe, s.dhRecbto, s.nProt, s.cStatProt, "Autorizado o uso do MDF-e");
     for (const auto& e : s.eventos) texto += ProcEventoNaConsulta(s.chMDFe, e);
     return texto + "</retConsSitMDFe>";
@@ -213,4 +216,4 @@ std::string ChaveAcesso(const std::string& cnpj, int numero, int codigoNumerico)
     return chave + std::to_string(dv);
 }
 
-} // namespace velmora::transmissor
+}   // namespace velmora::transmissor

@@ -31,7 +31,7 @@ std::string RetEnviMDFe(const Recibo& r);
 // or retMDFe (synchronous answer); "104" at the top, the MDF-e's own status
 // in protMDFe/infProt.
 struct Processamento {
-    bool sincrono = false;                 // retMDFe instead of retConsReciMDFe
+    bool sincrono = false;   // retMDFe instead of retConsReciMDFe
     std::string cStatLote = "104";
     std::string nRec = "419000000000001";
     std::string chMDFe;
@@ -45,7 +45,7 @@ std::string RetornoProcessamento(const Processamento& p);
 
 // One registered event inside a status-query result (procEventoMDFe).
 struct EventoRegistrado {
-    std::string tpEvento;                  // "110112", "110111", "110114", "310620", "510620"
+    std::string tpEvento;   // "110112", "110111", "110114", "310620", "510620"
     std::string dhEvento = "2026-12-10T11:00:00-03:00";
     std::string nProtDetalhe = "941260000000050";   // nProt in evEncMDFe/evCancMDFe; empty: left out
     std::string nSeqEvento = "1";
@@ -54,7 +54,7 @@ struct EventoRegistrado {
 
 // The status-query result (key + "-sit.xml"): retConsSitMDFe.
 struct Situacao {
-    std::string cStat = "100";             // "100", "101", "132", or a rejection
+    std::string cStat = "100";   // "100", "101", "132", or a rejection
     std::string chMDFe;
     std::string dhRecbto = "2026-12-10T10:16:00-03:00";
     std::string nProt = "941260000000001";
@@ -93,16 +93,17 @@ std::string ProcEventoMDFe(const std::string& chMDFe, const EventoRegistrado& e)
 std::string ArquivoErro(const std::string& mensagem, bool mensagemSimples = false);
 
 // Names as the transmitter gives them.
-std::string NomeNumeroLote(const std::string& chMDFe);     // MDFe<key>-num-lot.xml
-std::string NomeRecibo(const std::string& lote);           // 000000000000042-rec.xml
-std::string NomeProcessamento(const std::string& nRec);    // <nRec>-pro-rec.xml
-std::string NomeSituacao(const std::string& chMDFe);       // <key>-sit.xml
-std::string NomeEvento(const std::string& chMDFe);         // MDFe<key>-eve.xml
-std::string NomeProcMDFe(const std::string& chMDFe);       // MDFe<key>-procMDFe.xml
-std::string NomeProcEventoMDFe(const std::string& chMDFe, const EventoRegistrado& e);   // <key>_110112_01-procEventoMDFe.xml
+std::string NomeNumeroLote(const std::string& chMDFe);    // MDFe<key>-num-lot.xml
+std::string NomeRecibo(const std::string& lote);          // 000000000000042-rec.xml
+std::string NomeProcessamento(const std::string& nRec);   // <nRec>-pro-rec.xml
+std::string NomeSituacao(const std::string& chMDFe);      // <key>-sit.xml
+std::string NomeEvento(const std::string& chMDFe);        // MDFe<key>-eve.xml
+std::string NomeProcMDFe(const std::string& chMDFe);      // MDFe<key>-procMDFe.xml
+std::string NomeProcEventoMDFe(const std::string& chMDFe,
+                               const EventoRegistrado& e);   // <key>_110112_01-procEventoMDFe.xml
 
 // A 44-digit access key with the number and numeric code in their fields
 // (digits 26-34 and 36-43), the rest filled from the CNPJ and a series.
 std::string ChaveAcesso(const std::string& cnpj, int numero, int codigoNumerico);
 
-} // namespace velmora::transmissor
+}   // namespace velmora::transmissor
