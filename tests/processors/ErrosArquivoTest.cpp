@@ -4,7 +4,10 @@
 
 #include <filesystem>
 
+#include "platform/Journal.h"
 #include "tests/support/Engine.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
 #include "tools/transmissor/Documentos.h"
 
 namespace velmora {
@@ -76,6 +79,23 @@ TEST_F(ErrorFiles, ANewerFileReplacesTheOneInErro) {
     EXPECT_EQ(WhereIs(kCnpj, "MDFe2-eve.err"), "Erro");
     ASSERT_EQ(ui.questions.size(), 2u);
     EXPECT_EQ(ui.questions[0], "Ocorreu um erro na geração deste MDF-e. Deseja visualizar o arquivo de erro?");
+}
+
+// "Yes" hands the file to the desktop's opener; on a machine without one the
+// journal says so, and the walk goes on.
+TEST_F(ErrorFiles, YesWithoutAnOpenerIsToldInTheJournal) {
+    test::TempDir journal, noOpener;
+    test::ScopedEnv path("PATH", noOpener.str());
+    platform::journal::OpenAt(journal.str());
+    Drop(kCnpj, "MDFe1-eve.err", "x");
+    Drop(kCnpj, "MDFe2-eve.err", "x");
+    ui.answers = {true, false};
+    RunPass(kCnpj);
+    platform::journal::Close();
+    EXPECT_EQ(WhereIs(kCnpj, "MDFe2-eve.err"), "Erro");
+    const std::string log = journal.Read("monitor.log");
+    EXPECT_NE(log.find("não foi possível abrir " + Root() + kCnpj + "\\Erro\\MDFe1-eve.err"), std::string::npos) << log;
+    EXPECT_EQ(log.find("MDFe2-eve.err: nenhum"), std::string::npos);
 }
 
 }   // namespace
