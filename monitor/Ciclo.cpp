@@ -12,28 +12,11 @@
 
 namespace velmora {
 
-namespace {
-
-// Marks a cycle as running for as long as it is on the stack, also when an
-// error or the end of the program unwinds it.
-class CycleGuard {
-public:
-    explicit CycleGuard(int& depth) : depth_(depth) { ++depth_; }
-    ~CycleGuard() { --depth_; }
-    CycleGuard(const CycleGuard&) = delete;
-    CycleGuard& operator=(const CycleGuard&) = delete;
-
-private:
-    int& depth_;
-};
-
-}   // namespace
-
 void Monitor::ProcessaEmpresas() {
     // Cycles never nest, never start under one of the engine's message
     // boxes, and never once the end of the program is decided.
     if (CicloEmAndamento() || caixasAbertas_ > 0 || ending_) return;
-    CycleGuard running(cycleDepth_);
+    EmCurso ciclo(cycleDepth_);
     Pump();
     std::string cnpj;
     try {

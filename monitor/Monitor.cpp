@@ -20,19 +20,6 @@ constexpr const char* kErrosFatais[] = {"Unable to complete network request to h
 
 }   // namespace
 
-// Counts the engine's modal boxes while one is open: a tick dispatched from
-// inside one runs no cycle and opens no box of its own.
-class Monitor::CaixaAberta {
-public:
-    explicit CaixaAberta(int& abertas) : abertas_(abertas) { ++abertas_; }
-    ~CaixaAberta() { --abertas_; }
-    CaixaAberta(const CaixaAberta&) = delete;
-    CaixaAberta& operator=(const CaixaAberta&) = delete;
-
-private:
-    int& abertas_;
-};
-
 Monitor::Monitor(UserInterface& userInterface) : ui_(userInterface) {}
 
 Monitor::~Monitor() {
@@ -57,7 +44,7 @@ void Monitor::RunHandler(const std::function<void()>& handler) {
         ending_ = true;
     } catch (const SilentAbort&) {
     } catch (const std::exception& e) {
-        CaixaAberta caixa(caixasAbertas_);
+        EmCurso caixa(caixasAbertas_);
         ui_.MessageBox(kTitulo, TextoErroGenerico(e.what()), Icon::Error);
     }
     --handlerDepth_;
@@ -225,7 +212,7 @@ void Monitor::Pump() {
 
 void Monitor::Mensagem(const std::string& title, const std::string& text, Icon icon) {
     {
-        CaixaAberta caixa(caixasAbertas_);
+        EmCurso caixa(caixasAbertas_);
         ui_.MessageBox(title, text, icon);
     }
     CheckEnd();
@@ -234,7 +221,7 @@ void Monitor::Mensagem(const std::string& title, const std::string& text, Icon i
 bool Monitor::Pergunta(const std::string& text) {
     bool answer;
     {
-        CaixaAberta caixa(caixasAbertas_);
+        EmCurso caixa(caixasAbertas_);
         answer = ui_.AskYesNo(text);
     }
     CheckEnd();
@@ -247,7 +234,7 @@ void Monitor::Aguarda(std::chrono::milliseconds duracao) {
 }
 
 void Monitor::MostraMensagem(const std::string& texto, bool confirma, bool fechaSozinha) {
-    CaixaAberta caixa(caixasAbertas_);
+    EmCurso caixa(caixasAbertas_);
     ui_.MostraMensagem(texto, confirma, fechaSozinha);
 }
 
@@ -271,7 +258,7 @@ void Monitor::EncerraPrograma(const std::string& title, const std::string& text,
     // Decided before the box opens: nothing starts while it waits for OK.
     ending_ = true;
     {
-        CaixaAberta caixa(caixasAbertas_);
+        EmCurso caixa(caixasAbertas_);
         ui_.MessageBox(title, text, icon);
     }
     EncerraPrograma();

@@ -83,7 +83,18 @@ private:
     void Aguarda(std::chrono::milliseconds duracao) override;
     void Registra(const std::string& linha, bool umaVez = false) override;
 
-    class CaixaAberta;
+    // Counts something under way (a cycle, an open box) for as long as it
+    // is on the stack, also when an error or the end of the program unwinds it.
+    class EmCurso {
+    public:
+        explicit EmCurso(int& contagem) : contagem_(contagem) { ++contagem_; }
+        ~EmCurso() { --contagem_; }
+        EmCurso(const EmCurso&) = delete;
+        EmCurso& operator=(const EmCurso&) = delete;
+
+    private:
+        int& contagem_;
+    };
     void ZeraContadores();
     void AtualizaContadores();
     void MostraVersao();
@@ -107,6 +118,8 @@ private:
     std::string raizRegistrada_;   // the exchange root the journal last named
     std::unordered_set<std::string> jaRegistradas_;
 
+    // The engine's modal boxes open right now: a tick dispatched from inside
+    // one runs no cycle and opens no box of its own.
     int caixasAbertas_ = 0;
     int handlerDepth_ = 0;
     int cycleDepth_ = 0;

@@ -7,6 +7,8 @@
 namespace velmora::platform {
 
 bool IsValidUtf8(std::string_view bytes);
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
 // Valid UTF-8 is kept; anything else is read as Windows-1252.
 std::string AnsiToUtf8(std::string_view bytes);
 
