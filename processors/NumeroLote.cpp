@@ -1,6 +1,4 @@
 // Lot-number files ("MDFe" + key + "-num-lot.xml") and the lot's receipt.
-#include <chrono>
-
 #include "db/Sql.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -47,17 +45,12 @@ bool ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id) {
     std::string ok = p.Pasta(12);
     if (!platform::FolderExists(ok)) platform::CreateFolder(ok);
 
+    // Gone meanwhile (another workstation took the lot), or still being
+    // written: the lot-number file tells which on its own next turn.
+    const auto leitura = p.Carrega(caminho);
+    if (leitura == PassagemEmpresa::Leitura::Sumiu) return true;
+    if (leitura == PassagemEmpresa::Leitura::Escrevendo) return false;
     pugi::xml_document& documento = p.Documento();
-    try {
-        CarregaXml(documento, caminho);
-    } catch (const Error&) {
-        // Gone meanwhile (another workstation took the lot), or still being
-        // written: the lot-number file tells which on its own next turn.
-        const auto stamp = platform::StampOf(caminho);
-        if (!stamp) return true;
-        if (std::chrono::system_clock::now() - stamp->written < kAssentamento) return false;
-        throw;
-    }
     pugi::xml_node raiz = ElementoRaiz(documento);
     std::string cStat = Texto(raiz, "cStat");
     pugi::xml_node infRec = Container(raiz, "infRec");

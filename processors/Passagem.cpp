@@ -35,10 +35,13 @@ bool PassagemEmpresa::Move(const std::string& nome, int tipo) {
 }
 
 PassagemEmpresa::Leitura PassagemEmpresa::CarregaResultado(const std::string& nome) {
-    const std::string caminho = pastaRetorno_ + nome;
     // Named before it is read, so that a file that stops the pass stays on
     // the window.
     servicos_.MostraArquivo(nome);
+    return Carrega(pastaRetorno_ + nome);
+}
+
+PassagemEmpresa::Leitura PassagemEmpresa::Carrega(const std::string& caminho) {
     const auto antes = platform::StampOf(caminho);
     try {
         CarregaXml(*vXMLDoc_, caminho);

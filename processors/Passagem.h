@@ -63,11 +63,12 @@ public:
         Sumiu,        // gone: another workstation took it
         Escrevendo,   // not a whole document yet, and still being written
     };
-    // Shows the name of a result file of the return folder and loads it into
-    // the pass's document. A file that cannot be parsed while it is fresh
-    // (written less than kAssentamento ago, or changed while it was read) is
-    // still being written; one that stays unreadable once settled is an
-    // error that ends the pass.
+    // Loads a result file into the pass's document. A file that cannot be
+    // parsed while it is fresh (written less than kAssentamento ago, or
+    // changed while it was read) is still being written; one that stays
+    // unreadable once settled is an error that ends the pass.
+    Leitura Carrega(const std::string& caminho);
+    // Shows the name of a result file of the return folder, then Carrega.
     Leitura CarregaResultado(const std::string& nome);
     // The MDF-e record whose stored key ("MDFe" and the 44 digits) this is;
     // 0 when there is none.
