@@ -114,18 +114,19 @@ EstadoAtualizacao PreparaAtualizacao(const std::string& databaseName, const std:
     return estado;
 }
 
-void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& estado, db::Connection& connection,
-                         int modo, VersaoBanco& versao) {
+VersaoBanco VerificaAtualizacao(ServicosAtualizacao& servicos, int modo) {
+    const EstadoAtualizacao& estado = servicos.EstadoDaAtualizacao();
+    VersaoBanco versao;
     const std::string atualizador = estado.pastaAtualizacao + "\\" + kAtualizador;
 
     // A developer debugging the program keeps it from being replaced under him.
     if (platform::FileExists(estado.pastaPrograma + "\\" + kMarcadorDebug)) {
-        avisos.Mensagem(kAvisoDoSistema,
-                        "O aplicativo " + estado.programa + " não será atualizado. A pasta " + estado.pastaPrograma +
-                            " está com o arquivo " + kMarcadorDebug,
-                        Icon::Warning);
+        servicos.Mensagem(kAvisoDoSistema,
+                          "O aplicativo " + estado.programa + " não será atualizado. A pasta " + estado.pastaPrograma +
+                              " está com o arquivo " + kMarcadorDebug,
+                          Icon::Warning);
         platform::journal::Write("atualização: bloqueada por " + std::string(kMarcadorDebug));
-        return;
+        return versao;
     }
 
     if (!platform::FolderExists(estado.pastaAtualizacao)) platform::CreateFolder(estado.pastaAtualizacao);
@@ -136,24 +137,24 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
 
     if (!platform::FileExists(atualizador) && !BaixaAtualizador(estado.pastaAtualizacao)) {
         platform::journal::Write("atualização: não foi possível baixar " + std::string(kAtualizador));
-        avisos.Mensagem(kAvisoDoSistema,
-                        "Não foi possível baixar o aplicativo para atualização inicial do seu sistema. "
-                        "Tente novamente mais tarde ou entre em contato com o suporte técnico da velmora.",
-                        Icon::None);
-        avisos.EncerraPrograma();
+        servicos.Mensagem(kAvisoDoSistema,
+                          "Não foi possível baixar o aplicativo para atualização inicial do seu sistema. "
+                          "Tente novamente mais tarde ou entre em contato com o suporte técnico da velmora.",
+                          Icon::None);
+        servicos.EncerraPrograma();
     }
 
-    versao = VerificaVersaoBanco(connection);
+    versao = VerificaVersaoBanco(servicos.Conexao());
 
-    if (modo != 1) return;
+    if (modo != 1) return versao;
 
     const std::string copia = estado.pastaAtualizacao + "\\" + estado.programa;
     if (!platform::FileExists(copia)) {
-        avisos.Mensagem(kAvisoDoSistema,
-                        "Falha na atualização do aplicativo. Não foi encontrado o arquivo " + estado.programa +
-                            " na pasta " + estado.pastaAtualizacao + kFinalizado,
-                        Icon::Warning);
-        avisos.EncerraPrograma();
+        servicos.Mensagem(kAvisoDoSistema,
+                          "Falha na atualização do aplicativo. Não foi encontrado o arquivo " + estado.programa +
+                              " na pasta " + estado.pastaAtualizacao + kFinalizado,
+                          Icon::Warning);
+        servicos.EncerraPrograma();
     }
 
     // Any difference counts, an older copy too: the update folder holds the
@@ -161,20 +162,20 @@ void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& est
     const std::string programa = estado.pastaPrograma + "\\" + estado.programa;
     if (platform::LastWriteTime(programa) == platform::LastWriteTime(copia)) {
         platform::journal::Write("atualização: programa em dia");
-        return;
+        return versao;
     }
 
     if (!platform::FileExists(atualizador)) {
-        avisos.Mensagem(kAvisoDoSistema,
-                        std::string("Falha na atualização do aplicativo. Não foi encontrado o arquivo ") +
-                            kAtualizador + " na pasta " + estado.pastaAtualizacao + kFinalizado,
-                        Icon::Warning);
-        avisos.EncerraPrograma();
+        servicos.Mensagem(kAvisoDoSistema,
+                          std::string("Falha na atualização do aplicativo. Não foi encontrado o arquivo ") +
+                              kAtualizador + " na pasta " + estado.pastaAtualizacao + kFinalizado,
+                          Icon::Warning);
+        servicos.EncerraPrograma();
     }
 
-    avisos.MostraMensagem("AVISO: Existe uma nova versão do aplicativo " + NomeSemExtensao(estado.programa) +
-                              ". A atualização será feita automaticamente. Aguarde...",
-                          false, true);
+    servicos.MostraMensagem("AVISO: Existe uma nova versão do aplicativo " + NomeSemExtensao(estado.programa) +
+                                ". A atualização será feita automaticamente. Aguarde...",
+                            false, true);
 
     platform::journal::Write("fim: entregue ao atualizador " + atualizador);
     platform::StartProgram(atualizador,

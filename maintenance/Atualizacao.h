@@ -2,7 +2,7 @@
 // The update check at start-up and the names it records when the session opens.
 #include <string>
 #include "db/Database.h"
-#include "maintenance/AvisosAtualizacao.h"
+#include "maintenance/ServicosAtualizacao.h"
 #include "maintenance/EstadoAtualizacao.h"
 #include "maintenance/VersaoBanco.h"
 
@@ -13,10 +13,9 @@ namespace velmora {
 EstadoAtualizacao PreparaAtualizacao(const std::string& databaseName, const std::string& serverIniPath);
 
 // Mode 1 runs the whole check; may end the program (EncerraPrograma) or hand
-// over to the updater (the process exits at once). The version bookkeeping's
-// values land in `versao` as soon as it has run.
-void VerificaAtualizacao(AvisosAtualizacao& avisos, const EstadoAtualizacao& estado, db::Connection& connection,
-                         int modo, VersaoBanco& versao);
+// over to the updater (the process exits at once). Returns the version
+// bookkeeping's values (empty when it did not run).
+VersaoBanco VerificaAtualizacao(ServicosAtualizacao& servicos, int modo);
 
 // Downloads the updater into the shared update folder. Several workstations
 // may start together: each downloads under a name of its own and puts its

@@ -90,7 +90,7 @@ void Monitor::FormCreate() {
     // the ERP ended, and would hold its workstation's single instance.
     try {
         ProcessaEmpresas();
-        VerificaAtualizacao(*this, atualizacao_, *conexao_, 1, versao_);
+        versao_ = VerificaAtualizacao(*this, 1);
     } catch (const std::exception& e) {
         platform::journal::Write(std::string("erro na partida: ") + e.what());
         ui_.SetTimerEnabled(true);

@@ -8,7 +8,7 @@
 #include <string>
 #include <unordered_set>
 #include "db/Database.h"
-#include "maintenance/AvisosAtualizacao.h"
+#include "maintenance/ServicosAtualizacao.h"
 #include "maintenance/EstadoAtualizacao.h"
 #include "maintenance/VersaoBanco.h"
 #include "monitor/UserInterface.h"
@@ -21,8 +21,8 @@ inline constexpr const char* kTitulo = "velmora Monitor MDF-e";
 inline constexpr const char* kAvisoDoSistema = "Aviso do Sistema";
 
 // A company pass sees the engine only as its ServicosPassagem, the update
-// check only as its AvisosAtualizacao.
-class Monitor : private ServicosPassagem, public AvisosAtualizacao {
+// check only as its ServicosAtualizacao.
+class Monitor : private ServicosPassagem, private ServicosAtualizacao {
 public:
     explicit Monitor(UserInterface& ui);
     ~Monitor();
@@ -76,8 +76,9 @@ public:
     const std::string& Parada() const { return parada_; }
 
 private:
-    // What only a company pass asks of the engine.
+    // What only a company pass or the update check asks of the engine.
     db::Connection& Conexao() override;
+    const EstadoAtualizacao& EstadoDaAtualizacao() const override { return atualizacao_; }
     db::Transaction& Transacao() override;
     Contadores& Contagem() override { return contadores_; }
     void Aguarda(std::chrono::milliseconds duracao) override;

@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include "maintenance/Atualizacao.h"
-#include "monitor/Monitor.h"
 #include "platform/Paths.h"
 #include "tests/maintenance/LocalServers.h"
 #include "tests/support/ScopedEnv.h"
@@ -46,6 +45,28 @@ public:
     bool echo = false;
 };
 
+// The engine as the update check sees it: the test's session and names, and
+// a window that records what it was shown.
+class Motor : public ServicosAtualizacao {
+public:
+    Motor(EchoingUi& ui, db::Connection& conexao, const EstadoAtualizacao& estado)
+        : ui_(ui), conexao_(conexao), estado_(estado) {}
+    db::Connection& Conexao() override { return conexao_; }
+    const EstadoAtualizacao& EstadoDaAtualizacao() const override { return estado_; }
+    void Mensagem(const std::string& titulo, const std::string& texto, Icon icone) override {
+        ui_.MessageBox(titulo, texto, icone);
+    }
+    void MostraMensagem(const std::string& texto, bool confirma, bool fechaSozinha) override {
+        ui_.MostraMensagem(texto, confirma, fechaSozinha);
+    }
+    [[noreturn]] void EncerraPrograma() override { throw ProgramEnd(); }
+
+private:
+    EchoingUi& ui_;
+    db::Connection& conexao_;
+    const EstadoAtualizacao& estado_;
+};
+
 void SetWriteTime(const fs::path& path, time_t when) {
     timespec times[2] = {{when, 0}, {when, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
@@ -57,7 +78,7 @@ protected:
         : home_("HOME", dir.str() + "home"), config_("XDG_CONFIG_HOME", dir.str() + "config"),
           // Nothing listens there unless a test puts a server up.
           site_("VELMORA_UPDATE_URL", "http://127.0.0.1:" + std::to_string(test::FreePort())), session(db.Location()),
-          m(ui) {
+          m(ui, session.connection, estado) {
         fs::create_directories(dir.path() / "home/Desktop");
     }
     ~VerificaAtualizacaoTest() override { platform::OverrideExecutablePath(""); }
@@ -100,15 +121,15 @@ protected:
         return db.Value("select count(*) from RDB$RELATION_FIELDS where RDB$RELATION_NAME = 'TAB_PARAMETRO' "
                         "and RDB$FIELD_NAME = 'VERSAO_ERP'") == "1";
     }
-    void Check(int modo = 1) { VerificaAtualizacao(m, estado, session.connection, modo, versao); }
+    void Check(int modo = 1) { versao = VerificaAtualizacao(m, modo); }
 
     test::TempDir dir;
     test::ScopedEnv home_, config_, site_;
     test::TestDatabase db;
     test::Session session;
     EchoingUi ui;
-    Monitor m;
     EstadoAtualizacao estado;
+    Motor m;
     VersaoBanco versao;
 };
 
