@@ -104,7 +104,11 @@ void Monitor::Timer1Timer() {
     // cycle's own pumps), or while one of the engine's message boxes is
     // open, is dropped: the next one comes five seconds later.
     if (CicloEmAndamento() || caixasAbertas_ > 0 || !conexao_) return;
-    if (!parada_.empty()) platform::journal::Write("nova tentativa após a parada");
+    // A stop is retried at every tick; the journal tells of the first retry
+    // and counts the others when the passes go through again, so that a file
+    // stuck over a weekend does not push the rest of the history out.
+    if (!parada_.empty() && tentativas_++ == 0)
+        platform::journal::Write("nova tentativa após a parada, e a cada tick até a passagem concluir");
     Pump();
     try {
         ProcessaEmpresas();
@@ -186,16 +190,21 @@ void Monitor::MostraVersao() {
 
 void Monitor::MarcaParada(const std::string& erro, const std::string& cnpj) {
     const std::string motivo = platform::Trim(erro.substr(0, erro.find('\n')));
+    const std::string parada = "Parado: " + motivo + (arquivoEmMaos_.empty() ? "" : " — " + arquivoEmMaos_);
+    // The same stop met again at a retry is not news.
+    if (parada == parada_) return;
     platform::journal::Write("passagem interrompida: empresa " + cnpj + ", arquivo " +
                              (arquivoEmMaos_.empty() ? "nenhum" : arquivoEmMaos_) + ": " + erro);
-    parada_ = "Parado: " + motivo + (arquivoEmMaos_.empty() ? "" : " — " + arquivoEmMaos_);
+    parada_ = parada;
+    tentativas_ = 0;
     ui_.ShowStatus(parada_);
 }
 
 void Monitor::LimpaParada() {
     if (parada_.empty()) return;
+    platform::journal::Write("passagem concluída de novo, após " + std::to_string(tentativas_) + " tentativa(s)");
     parada_.clear();
-    platform::journal::Write("passagem concluída de novo");
+    tentativas_ = 0;
     ui_.ShowStatus("");
 }
 

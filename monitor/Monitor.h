@@ -116,6 +116,7 @@ private:
     std::string textoVersao_;      // the version line, for the journal
     std::string arquivoEmMaos_;    // what the file-name line shows
     std::string parada_;           // why the passes are stopped, "" when they run
+    int tentativas_ = 0;           // ticks that tried again since the stop
     std::string raizRegistrada_;   // the exchange root the journal last named
     std::unordered_set<std::string> jaRegistradas_;
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "monitor/Ciclo.h"
+#include "platform/Journal.h"
 #include "processors/Pastas.h"
 #include "tests/support/Engine.h"
 #include "tests/support/ErpEnvironment.h"
@@ -91,6 +92,8 @@ TEST_F(Cycle, RootFolderWithOrWithoutItsSeparator) {
 }
 
 TEST_F(Cycle, AnErrorStopsThePassSilentlyAndTheNextTickTriesAgain) {
+    test::TempDir journal;
+    platform::journal::OpenAt(journal.str());
     env->StartErp();
     db.AddCompany("11111111000111");
     db.AddCompany("22222222000122");
@@ -130,6 +133,14 @@ TEST_F(Cycle, AnErrorStopsThePassSilentlyAndTheNextTickTriesAgain) {
     EXPECT_EQ(m->contadores().iConsultasMDFeErro, 1);
     EXPECT_EQ(ui.status, "");
     EXPECT_EQ(m->Parada(), "");
+
+    // The journal tells of the stop once, however many ticks met it again.
+    platform::journal::Close();
+    const std::string log = journal.Read("monitor.log");
+    const size_t stop = log.find("passagem interrompida: empresa 22222222000122, arquivo " + bad);
+    ASSERT_NE(stop, std::string::npos) << log;
+    EXPECT_EQ(log.find("passagem interrompida", stop + 1), std::string::npos) << log;
+    EXPECT_NE(log.find("passagem concluída de novo, após 2 tentativa(s)"), std::string::npos) << log;
 }
 
 TEST_F(Cycle, ReiniciarAfterAStopRunsACycleAtOnce) {
