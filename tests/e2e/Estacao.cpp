@@ -333,15 +333,18 @@ std::vector<Dialogo> Estacao::Atende(pid_t pid) {
         Dialogo d{Titulo(janela), false};
         // Several monitors share the display: the box gets the keyboard
         // first, or its key may go unheard (there is no window manager to
-        // hand the focus over).
-        Executa({"xdotool", "windowfocus", "--sync", std::to_string(janela)});
-        Executa({"xdotool", "key", "--window", std::to_string(janela), "alt+n"});
-        // A monitor busy with its neighbours' load (three on one machine,
-        // under the sanitizers) may take a while to take the key: only a box
-        // still there after that is a message, whose Return is then its OK.
-        if (Sumiu(pid, janela, 60)) {
-            d.pergunta = true;
-        } else {
+        // hand the focus over, and a neighbour's new box may take it between
+        // the focus and the key). A monitor busy with its neighbours' load
+        // (three on one machine, under the sanitizers) may also take a while
+        // to take the key. So the key is given again, with the focus, a few
+        // times: only a box still there after all of them is a message,
+        // whose Return is then its OK.
+        for (int vez = 0; vez < 4 && !d.pergunta; ++vez) {
+            Executa({"xdotool", "windowfocus", "--sync", std::to_string(janela)});
+            Executa({"xdotool", "key", "--window", std::to_string(janela), "alt+n"});
+            d.pergunta = Sumiu(pid, janela, 40);
+        }
+        if (!d.pergunta) {
             Executa({"xdotool", "key", "--window", std::to_string(janela), "Return"});
             Sumiu(pid, janela, 40);
         }
