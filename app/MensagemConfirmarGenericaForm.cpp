@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "platform/MessageIcon.h"
+
 namespace velmora {
 
 TfrmMensagemConfirmarGenerica* frmMensagemConfirmarGenerica = nullptr;
@@ -37,7 +39,7 @@ QIcon GreenTick() {
 TfrmMensagemConfirmarGenerica::TfrmMensagemConfirmarGenerica()
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName("frmMensagemConfirmarGenerica");
-    setWindowTitle(QString::fromUtf8("Aviso do Sistema"));
+    setWindowTitle(QString::fromUtf8(kAvisoDoSistema));
     setAttribute(Qt::WA_DeleteOnClose);   // closing frees the window
     setFont(QFont("Tahoma", 8));
     setFixedSize(540, 200);

@@ -356,16 +356,16 @@ void TfrmPrincipal::ShowVersion(const std::string& text) {
 }
 
 void TfrmPrincipal::ShowStatus(const std::string& line) {
-    status_ = Q(line);
-    lblSituacao->setText(status_);
-    lblSituacao->setToolTip(status_);
+    lblSituacao->setText(Q(line));
+    lblSituacao->setToolTip(Q(line));
     // Drawn now: a stop line must show even if the thread is busy next.
     lblSituacao->repaint();
     if (TrayIconData) TrayIconData->setToolTip(TrayTip());
 }
 
 QString TfrmPrincipal::TrayTip() const {
-    return status_.isEmpty() ? QString(kTitulo) : QString(kTitulo) + "\n" + status_;
+    const QString status = lblSituacao->text();
+    return status.isEmpty() ? QString(kTitulo) : QString(kTitulo) + "\n" + status;
 }
 
 void TfrmPrincipal::MostraMensagem(const std::string& text, bool confirm, bool autoClose) {

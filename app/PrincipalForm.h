@@ -102,7 +102,6 @@ private:
     QMenu* PopupMenu1 = nullptr;
     QPointer<QSystemTrayIcon> TrayIconData;
 
-    QString status_;
     bool ended_ = false;
     // Last, so that it is built when the controls it draws on exist and
     // destroyed while they still do.

@@ -14,6 +14,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Journal.h"
 #include "platform/Locale.h"
+#include "platform/MessageIcon.h"
 #include "platform/Paths.h"
 #include "platform/Processes.h"
 
@@ -26,7 +27,6 @@ constexpr const char* kCaminhoAtualizador = "/update/Atualizacao/velmora%20Empre
 constexpr const char* kAtualizador = "velmoraAtualizador.exe";
 constexpr const char* kAtualizadorBaixando = "oldvelmoraAtualizador.exe";
 constexpr const char* kMarcadorDebug = "DebugarDelphi.tmp";
-constexpr const char* kAvisoDoSistema = "Aviso do Sistema";
 constexpr const char* kFinalizado = ".\rO Sistema será finalizado.";
 
 DownloadLimits downloadLimits;

@@ -270,7 +270,7 @@ void Monitor::EncerraPrograma(const std::string& title, const std::string& text,
         EmCurso caixa(caixasAbertas_);
         ui_.MessageBox(title, text, icon);
     }
-    EncerraPrograma();
+    Monitor::EncerraPrograma();
 }
 
 }   // namespace velmora

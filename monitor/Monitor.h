@@ -18,7 +18,6 @@
 namespace velmora {
 
 inline constexpr const char* kTitulo = "velmora Monitor MDF-e";
-inline constexpr const char* kAvisoDoSistema = "Aviso do Sistema";
 
 // A company pass sees the engine only as its ServicosPassagem, the update
 // check only as its ServicosAtualizacao.

@@ -5,4 +5,7 @@ namespace velmora {
 
 enum class Icon { None, Error, Warning, Information, Question };
 
+// The caption of the system's notices (configuration, connection, update).
+inline constexpr const char* kAvisoDoSistema = "Aviso do Sistema";
+
 }   // namespace velmora

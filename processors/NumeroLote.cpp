@@ -35,8 +35,6 @@ void GravaNumeroLote(PassagemEmpresa& p, int32_t id, int32_t lote) {
                          " where id_mdf = " + std::to_string(id));
 }
 
-// The walk needs no word from here: it reads the folder again when its
-// snapshot runs out.
 bool ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id) {
     const std::string nome = NomeRecibo(lote);
     const std::string caminho = p.PastaRetorno() + nome;
@@ -60,22 +58,10 @@ bool ProcessaRecibo(PassagemEmpresa& p, const std::string& lote, int32_t id) {
 
     p.ExecutaAtualizacao(InstrucaoRecibo(cStat, nRec, ConverteDataHora(dhRecbto), tMed, id));
 
-    Resultado r;
-    r.id = id;
-    r.status = cStat;
-    r.protocolo = nRec;
-    if (cStat == "103" && p.Move(nome, 12)) {
-        r.desfecho = Desfecho::Aplicado;
-        ++p.Contagem().iConfirmacaoRecebida;
-        ++p.Contagem().iPedidosGerados;
-    } else if (cStat != "103" && p.Move(nome, 5)) {
-        r.desfecho = Desfecho::Rejeitado;
-        ++p.Contagem().iConfirmacaoErro;
-        p.PerguntaVerErro(p.Destino(nome, 5));
-    } else {
-        r = NaoMovido(p, nome);
-    }
-    RegistraArquivo(p, "ProcessaRecibo", nome, r);
+    Resultado r =
+        cStat == "103" ? TratamentoAceite(p, nome, &Contadores::iConfirmacaoRecebida) : TratamentoErro(p, nome);
+    if (r.desfecho == Desfecho::Aplicado) ++p.Contagem().iPedidosGerados;
+    RegistraArquivo(p, "ProcessaRecibo", nome, r.Com(id, cStat, nRec));
     return true;
 }
 

@@ -106,6 +106,14 @@ struct Resultado {
     std::string status;      // the status the file carries (cStat)
     std::string protocolo;   // nProt
     std::string motivo;      // why a file was left in the return folder
+
+    // What the file carried, for the journal.
+    Resultado& Com(int32_t idMdf, std::string cStat, std::string nProt) {
+        id = idMdf;
+        status = std::move(cStat);
+        protocolo = std::move(nProt);
+        return *this;
+    }
 };
 
 // A processor: the files its mask lists in the return folder, and what it

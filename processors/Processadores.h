@@ -40,8 +40,9 @@ inline constexpr Processador kProcessadores[] = {
     {"ProcessaErroEvento", "*-eve.err*", TrataErroEvento, nullptr},
 };
 
-// Shared by the processing-result, event and status-query processors. Both
-// move the file first: what follows happens only when this monitor moved it.
+// Shared by the processing-result, event and status-query processors and the
+// lot's receipt. Both move the file first: what follows happens only when
+// this monitor moved it.
 // The file to "\Erro\", then iConfirmacaoErro + 1 (and `outro` + 1), the
 // question.
 Resultado TratamentoErro(PassagemEmpresa& p, const std::string& nome, int32_t Contadores::*outro = nullptr);

@@ -75,10 +75,7 @@ Resultado TrataRetornoEvento(PassagemEmpresa& p, const std::string& nome) {
             r = evento.cStat == "135" ? TratamentoAceite(p, nome, contador)
                                       : TratamentoErro(p, nome, &Contadores::iMDFeErro);
     }
-    r.id = id;
-    r.status = evento.cStat;
-    r.protocolo = evento.nProt;
-    return r;
+    return r.Com(id, evento.cStat, evento.nProt);
 }
 
 }   // namespace velmora

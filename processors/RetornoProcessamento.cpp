@@ -63,10 +63,7 @@ Resultado TrataRetornoProcessamento(PassagemEmpresa& p, const std::string& nome)
     } else {
         r = TratamentoErro(p, nome, &Contadores::iMDFeErro);
     }
-    r.id = id;
-    r.status = cStat;
-    r.protocolo = nProt;
-    return r;
+    return r.Com(id, cStat, nProt);
 }
 
 }   // namespace velmora

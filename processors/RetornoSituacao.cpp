@@ -71,23 +71,16 @@ Resultado TrataRetornoSituacao(PassagemEmpresa& p, const std::string& nome) {
 
     pugi::xml_node raiz = ElementoRaiz(p.Documento());
     const std::string cStatDoc = Texto(raiz, "cStat");
-    Resultado r;
-    if (cStatDoc != "100" && cStatDoc != "101" && cStatDoc != "132") {
-        r = TratamentoErro(p, nome, &Contadores::iMDFeErro);
-    } else {
-        pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
-        const std::string dhRecbto = ConverteDataHora(Texto(infProt, "dhRecbto"));
-        const std::string cStat = Texto(infProt, "cStat");
-        r.protocolo = Texto(infProt, "nProt");
-        if (cStat == "100") p.ExecutaAtualizacao(InstrucaoProtocolo(cStatDoc, r.protocolo, dhRecbto, cStat, id));
-        ProcessaEventos(p, id, raiz);
-        const std::string protocolo = r.protocolo;
-        r = TratamentoAceite(p, nome, &Contadores::iMDFeAutorizada);
-        r.protocolo = protocolo;
-    }
-    r.id = id;
-    r.status = cStatDoc;
-    return r;
+    if (cStatDoc != "100" && cStatDoc != "101" && cStatDoc != "132")
+        return TratamentoErro(p, nome, &Contadores::iMDFeErro).Com(id, cStatDoc, "");
+
+    pugi::xml_node infProt = Container(Container(raiz, "protMDFe"), "infProt");
+    const std::string dhRecbto = ConverteDataHora(Texto(infProt, "dhRecbto"));
+    const std::string cStat = Texto(infProt, "cStat");
+    const std::string nProt = Texto(infProt, "nProt");
+    if (cStat == "100") p.ExecutaAtualizacao(InstrucaoProtocolo(cStatDoc, nProt, dhRecbto, cStat, id));
+    ProcessaEventos(p, id, raiz);
+    return TratamentoAceite(p, nome, &Contadores::iMDFeAutorizada).Com(id, cStatDoc, nProt);
 }
 
 }   // namespace velmora
